@@ -1,0 +1,33 @@
+#include "firmware/display.h"
+
+#include "firmware/firmware_state.h"
+#include "firmware/speech.h"
+#include "host/host_tick.h"
+#include "peripherals/lcd_controller.h"
+
+void RefreshDisplay() {
+    for (auto& cell : DisplayText) {
+        if (cell == 0) cell = 0x20;
+    }
+    DisplayText[11] = BatteryOk.load() != 0 ? 0x20 : 0x01;
+    LcdWrite(0x80, 0);
+    for (int i = 0; i < 12; ++i) LcdWrite(DisplayText[i], 1);
+    LcdWrite(0xC0, 0);
+    for (int i = 12; i < 24; ++i) LcdWrite(DisplayText[i], 1);
+    WaitMs(100);
+}
+
+void WaitMs(int32_t milliseconds) {
+    if (PowerKeyEnabled != 0 && PowerKeyEvent.load() != 0) PowerOffSequence();
+    do {
+        AwaitTick();
+        milliseconds -= 100;
+    } while (milliseconds > 0);
+}
+
+void PowerOffSequence() {
+    SavedSettings = SettingsFlags.load();
+    if ((SettingsFlags.load() & 3) != 0) PlayPrompt(107);
+    FirmwareStopped.store(1);
+    ExitFirmwareThread();
+}

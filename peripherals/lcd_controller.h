@@ -1,0 +1,31 @@
+// Character LCD controller: a register-level model of an HD44780-type controller with a
+// Cyrillic character ROM, driving a 12 x 2 display.
+//
+// Models: 24 character cells, the address counter and the cursor switch; the data write with
+// its address run-on from line 1 into line 2 and the drop of data past cell 23; the address,
+// cursor-on and cursor-off commands; the translation of ROM codes into glyph-font codes at the
+// moment a character is written.
+// Leaves out: the character generator RAM (its address command is ignored, so pattern bytes
+// land as ordinary characters), clear, home, entry mode, shift, display off, blinking,
+// busy flag and reads. The user-defined characters show fixed glyphs instead.
+//
+// LcdWrite runs on the firmware thread; the renderer reads the state on the host thread. Each
+// cell, the address and the cursor switch is one atomic value.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+inline constexpr int LcdCellCount = 24;
+
+extern std::atomic<uint8_t> LcdCells[LcdCellCount];  // glyph-font codes, cells 0-11 line 1
+extern std::atomic<int32_t> LcdPosition;             // address counter as a cell index, 0-75
+extern std::atomic<int32_t> LcdCursorOn;             // 1 = underline cursor under LcdPosition
+
+// One bus write: data (a character) when dataFlag is not 0, else a command.
+void LcdWrite(uint8_t value, uint8_t dataFlag);
+// Character-ROM code to glyph-font code.
+uint8_t RomToGlyph(uint8_t romCode);
+
+// Program-start state: every cell 0, address 0, cursor off.
+void ResetLcdController();

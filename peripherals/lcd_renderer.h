@@ -1,0 +1,36 @@
+// LCD renderer: draws the 24 cells of the LCD controller with the glyph font, the underline
+// cursor and the lit or unlit look of the backlight into an RGB image of the front panel.
+//
+// Every redraw composes the whole panel image (PanelFrame, PanelWidth x PanelHeight, 3 bytes
+// per pixel, rows top to bottom) from the panel picture; a front end then puts the finished
+// frame on screen in one operation. Nothing is allocated per redraw.
+#pragma once
+
+#include <cstdint>
+
+struct LcdRectangle {
+    int32_t left, top, width, height;
+};
+struct CellOrigin {
+    int32_t x, y;
+};
+
+inline constexpr int32_t PanelMaxWidth = 251;
+inline constexpr int32_t PanelMaxHeight = 444;
+
+extern int32_t PanelWidth;
+extern int32_t PanelHeight;
+extern uint8_t PanelFrame[PanelMaxWidth * PanelMaxHeight * 3];
+extern LcdRectangle LcdRect;
+extern CellOrigin LcdCellOrigins[24];
+
+// The glyph font: records laid end to end, ended by a 0 byte.
+extern const uint8_t GlyphFont[];
+extern const uint32_t GlyphFontSize;
+
+void InitLcdView();
+void RedrawLcd();
+void DrawGlyph(uint8_t cursorFlag, uint8_t code, int32_t x, int32_t y);
+
+// Program-start state.
+void ResetLcdRenderer();

@@ -1,0 +1,21 @@
+// Radiation pulse source: stands in for the Geiger detector.
+//
+// Models: a Poisson process of fixed mean rate (one pulse per 0.43 s) sampled once per host
+// tick, with exponentially distributed intervals kept in a 1/32768 s accumulator; the pulses
+// of a tick are delivered together through TickPulses. Also writes 0.43 into CoefGF on every
+// tick. The generator is the standard library's, never seeded, so every run repeats.
+// Leaves out: dead time, any change of the rate.
+#pragma once
+
+#include <cstdint>
+
+extern int32_t PulsePhase;          // time accumulator, 1/32768 s; 3276 at power-on
+extern uint32_t PulsesLastTick;  // pulses the last PulseSource call drew (for traces)
+// Pulses of a check source held to the detector, added to the next tick (host thread only).
+extern uint32_t CheckSourcePulses;
+
+void PulseSource();
+long double UniformRandom();
+
+// Program-start state, including the generator's sequence.
+void ResetPulseSource();

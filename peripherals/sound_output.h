@@ -1,0 +1,42 @@
+// Sound output: the instrument's single 8-bit output, recorded at 8000 Hz, and its playback.
+//
+// Models: the output level, the recording of every level written (SampleRepeat copies per
+// write: 4 from the 2 kHz timer interrupt, 1 from voice playback) into a fixed buffer of
+// 540 s, and the hand-over of the recorded samples as one in-memory WAV image to the
+// platform's sound service, which plays it to the end before it returns.
+// Leaves out: any filtering or mixing; silence that nothing wrote is not recorded.
+//
+// Two threads append: the timer interrupt model on the host thread and voice playback on the
+// firmware thread. Each run of appended samples is indivisible, and the host does not play
+// while the firmware is inside an utterance (BeginUtterance ... EndUtterance).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+inline constexpr uint32_t SampleCapacity = 4325376;  // 8192 pages of 528 bytes
+inline constexpr uint32_t WavHeaderSize = 44;
+
+extern std::atomic<uint8_t> AudioLevel;     // level now on the output, 128 = rest
+extern std::atomic<uint32_t> SampleRepeat;  // samples per AppendSample
+extern std::atomic<uint32_t> SampleCount;   // samples in SampleBuffer
+extern std::atomic<uint8_t> SoundReady;     // 1 = the buffer holds only complete sounds
+extern uint8_t SampleBuffer[SampleCapacity];
+extern uint8_t WavImage[WavHeaderSize + SampleCapacity];
+
+// Appends AudioLevel SampleRepeat times (samples past the capacity are dropped).
+void AppendSample();
+// Builds the WAV image from the buffer, plays it through the sound service, empties the buffer.
+void WavPlayer();
+
+// An utterance: SoundReady 0 ... 1 around a voice message the firmware appends.
+void BeginUtterance();
+void EndUtterance();
+
+// The platform's sound service: plays an in-memory WAV image to its end, then returns.
+// Each front end installs its own; none installed means sounds are lost.
+using SoundServiceFn = void (*)(const uint8_t* wav, uint32_t bytes);
+extern SoundServiceFn SoundService;
+
+// Program-start state (the sound service stays installed).
+void ResetSoundOutput();

@@ -1,0 +1,29 @@
+// Speech memory: the serial flash that holds the instrument's recorded speech, read one
+// byte (one 8000 Hz sample) at a time in pages of 528 bytes.
+//
+// Models: the image (512-byte header, page 0 the directory of message lengths, messages back
+// to back from page 1), the read position (page, offset) with the page index stopping at 8192,
+// and the read of the next byte into AudioLevel. Reads at or past the end of the image give
+// 128, the silence level.
+// Leaves out: the flash's command protocol, buffers, erase and write.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr uint32_t VoiceHeaderSize = 512;
+inline constexpr uint32_t VoicePageSize = 528;
+
+// The image carried inside the program.
+extern "C" const uint8_t VoiceImageData[];
+extern "C" const uint32_t VoiceImageDataSize;
+
+extern const uint8_t* VoiceImageBase;  // start of the image
+extern uint32_t VoiceImageLength;      // its size in bytes (0 when missing)
+extern uint32_t VoicePage;             // page of the next byte
+extern uint32_t VoiceOffset;           // offset 0-527 of the next byte in its page
+
+void VoiceSeek(uint32_t page);
+void VoiceReadByte();
+
+// Program-start state (the image stays where it is).
+void ResetSpeechMemory();

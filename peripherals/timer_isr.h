@@ -1,0 +1,32 @@
+// Timer interrupt model: the instrument's 2 kHz timer interrupt service routine.
+//
+// Models: the one-second count-down and the hand-off of each closed second's pulse count,
+// the per-second count-downs of the backlight and the announcements, the pulse indicator,
+// the alarm tone (1 kHz square wave in the first quarter of an alarmed second), the detector
+// click, SoundReady, and the backlight output.
+// Leaves out: every other timer and port of the microcontroller.
+//
+// Called 200 times per host tick on the host thread; the firmware shares these variables.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+extern std::atomic<uint32_t> TicksToSecond;
+extern std::atomic<uint32_t> RunningCount;
+extern std::atomic<uint32_t> SecondCounts;
+extern std::atomic<uint8_t> SecondElapsed;
+extern std::atomic<uint8_t> TickPulses;
+extern std::atomic<uint8_t> PulseIndicator;
+extern std::atomic<uint8_t> AnnounceCountdown;
+extern std::atomic<uint8_t> BacklightSeconds;
+extern std::atomic<uint8_t> ThresholdAlarm;
+extern std::atomic<uint8_t> OverRange;
+extern std::atomic<uint8_t> AlarmTone;
+extern std::atomic<uint8_t> TonePhase;
+extern std::atomic<uint8_t> ClickCountdown;
+
+void TimerIsr();
+
+// Program-start state.
+void ResetTimerIsr();
