@@ -5,8 +5,10 @@ Reads resources/voice_messages.txt (one line per message: number, TAB, Russian t
 speaks every text with espeak-ng's Russian voice, converts it with sox to 8000 Hz mono,
 trims the silence before and after the speech, fits it to its length in whole 528-byte pages
 (a gentle sox tempo change when it is too long, trailing silence when it is short), turns it
-into 8-bit unsigned samples (128 = silence) with one gain for all messages, and writes the
-image: the 512-byte header, the directory page 0, then the messages back to back from page 1.
+into 8-bit unsigned samples (128 = silence), each message scaled so that its peaks reach
+PEAK_LEVEL (but boosted no more than MAX_BOOST over the gain that fits the loudest message,
+so that quiet words stay quiet), and writes the image: the 512-byte header, the directory
+page 0, then the messages back to back from page 1.
 The image is cut at 992,768 bytes, 384 bytes into the last page of message 112.
 
 Only the Python standard library, espeak-ng and sox are used; the output depends only on the
@@ -37,8 +39,9 @@ VERSION_TAG = b'RU-V1.00'     # 8 characters
 # espeak-ng settings: the speaking rate (words per minute) is chosen so that the natural
 # lengths of the 113 recordings add up close to the 1879 pages of the image.
 VOICE = 'ru'
-SPEAK_RATE = 110
+SPEAK_RATE = 105
 PITCH = 45
+AMPLITUDE = 60
 
 # Lengths the design fixes (Part 2.3 and issue 5).
 FIXED_PAGES = {0: 7, 1: 8, 2: 7, 3: 5, 99: 21, 100: 23, 101: 28, 102: 27,
@@ -49,11 +52,13 @@ SHORTEST, LONGEST = 3, 109
 # there, so they take the pages left over when the natural lengths fall short of the total.
 STANDALONE = [103, 104, 105, 106, 108, 111]
 
-PEAK_LEVEL = 94               # largest deviation from 128 over all messages
+PEAK_LEVEL = 92               # largest deviation from 128 in a message
+MAX_BOOST = 2.0               # at most +6 dB over the gain of the loudest message
 LEAD_MS = 4                   # kept before the first audible sample
 TAIL_MS = 24                  # kept after the last audible sample (ends every message in silence)
 AUDIBLE = 1.5                 # levels (8-bit) that count as sound when trimming
-MAX_TEMPO = 1.16              # refuse to squeeze a recording harder than this
+MAX_PAUSE_MS = 120             # longest pause kept inside a recording
+MAX_TEMPO = 1.2               # refuse to squeeze a recording harder than this
 
 
 def read_table(path):
@@ -70,9 +75,20 @@ def read_table(path):
     return texts
 
 
+def espeak_text(text):
+    """The text as espeak-ng is given it. The conjunction "и" that opens the fraction words
+    (46-54, 73-98: "один и двадцать три сотых") is a clitic, spoken without stress; espeak-ng
+    stresses a word "и" that opens an utterance, so it is given as the phoneme [[i]]."""
+    if text.startswith('и '):
+        return '[[i]] ' + text[2:]
+    return text
+
+
 def speak(text, tempo=None):
     """Speech at 8000 Hz as a list of signed 16-bit values."""
+    text = espeak_text(text)
     wav = subprocess.run(['espeak-ng', '-v', VOICE, '-s', str(SPEAK_RATE), '-p', str(PITCH),
+                          '-a', str(AMPLITUDE),
                           '--stdout', text], check=True, capture_output=True).stdout
     effects = []
     if tempo is not None:
@@ -100,6 +116,30 @@ def trim(samples, gain):
     last = loud[-1] + tail
     out = samples[first:last + 1]
     out += [0] * (last + 1 - first - len(out))
+    return shorten_pauses(out, thr)
+
+
+def shorten_pauses(samples, thr):
+    """Cuts every run of inaudible samples inside the speech down to MAX_PAUSE_MS (from its
+    middle), so that no pause between two words of a reading is longer than that."""
+    keep = MAX_PAUSE_MS * RATE_HZ // 1000
+    out = []
+    i = 0
+    n = len(samples)
+    while i < n:
+        if abs(samples[i]) < thr:
+            j = i
+            while j < n and abs(samples[j]) < thr:
+                j += 1
+            run = samples[i:j]
+            if len(run) > keep and i > 0 and j < n:
+                half = keep // 2
+                run = run[:half] + run[len(run) - (keep - half):]
+            out += run
+            i = j
+        else:
+            out.append(samples[i])
+            i += 1
     return out
 
 
@@ -154,28 +194,40 @@ def build(table, rate=None, report=False):
         SPEAK_RATE = rate
     texts = read_table(table)
     raw = {n: speak(texts[n]) for n in range(MESSAGES)}
-    peak = max(max(abs(v) for v in s) for s in raw.values())
-    gain = PEAK_LEVEL / peak
-    natural = {n: len(trim(raw[n], gain)) for n in range(MESSAGES)}
+    peaks = {n: max(abs(v) for v in raw[n]) for n in range(MESSAGES)}
+    peak = max(peaks.values())
+    base = PEAK_LEVEL / peak
+    gains = {n: min(PEAK_LEVEL / peaks[n], base * MAX_BOOST) for n in range(MESSAGES)}
+    natural = {n: len(trim(raw[n], gains[n])) for n in range(MESSAGES)}
     total_natural = sum(natural.values())
     pages = choose_pages(natural)
 
+    assert sum(pages.values()) == TOTAL_PAGES
+    assert all(pages[n] > pages[SHORTEST] for n in pages if n != SHORTEST)
+    assert all(pages[n] < pages[LONGEST] for n in pages if n != LONGEST)
     data = {}
     tempo = {}
+    pad = {}
     for n in range(MESSAGES):
         want = pages[n] * PAGE
+        gain = gains[n]
         s = trim(raw[n], gain)
         t = None
         if len(s) > want:
             t = len(s) / want
             while True:
                 if t > MAX_TEMPO:
-                    sys.exit('message %d needs tempo %.3f' % (n, t))
+                    if not report:
+                        sys.exit('message %d needs tempo %.3f' % (n, t))
+                    print('message %d needs tempo %.3f' % (n, t))
+                    s = s[:want]
+                    break
                 s = trim(speak(texts[n], t), gain)
                 if len(s) <= want:
                     break
                 t *= 1.005
         tempo[n] = t
+        pad[n] = want - len(s)
         data[n] = to_bytes(s, gain, want)
 
     image = bytearray()
@@ -195,7 +247,8 @@ def build(table, rate=None, report=False):
     image = image[:IMAGE_SIZE]
 
     if report:
-        print('speaking rate %d wpm, pitch %d, gain %.5f (peak %d)' % (SPEAK_RATE, PITCH, gain, peak))
+        print('speaking rate %d wpm, pitch %d, gains %.5f .. %.5f (loudest raw peak %d)' % (
+            SPEAK_RATE, PITCH, min(gains.values()), max(gains.values()), peak))
         print('natural total %d samples = %.1f pages; image pages %d' %
               (total_natural, total_natural / PAGE, sum(pages.values())))
         used = [t for t in tempo.values() if t]
@@ -205,7 +258,7 @@ def build(table, rate=None, report=False):
             d = data[n]
             print('%3d %5.1f -> %2d pages  tempo %-6s  pad %4d ms  gap %3d ms  peak %+d/%+d  %s' % (
                 n, natural[n] / PAGE, pages[n], ('%.3f' % tempo[n]) if tempo[n] else '-',
-                (len(d) - len(trim([b - 128 for b in d], 1.0 / 1.0))) * 1000 // RATE_HZ,
+                pad[n] * 1000 // RATE_HZ,
                 longest_inner_silence(d) * 1000 // RATE_HZ,
                 max(d) - 128, min(d) - 128, texts[n]))
     return bytes(image)
