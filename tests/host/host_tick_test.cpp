@@ -1,5 +1,7 @@
 // The host tick, the firmware thread's life and the tick wait, in lock-step.
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "firmware/display.h"
 #include "firmware/firmware_state.h"
@@ -172,6 +174,26 @@ TEST_F(TickWaitTest, ResetEndsAThreadParkedOnTheModeKey) {
     ResetSimulator();
     EXPECT_TRUE(FirmwareIsParked());
     EXPECT_EQ(FirmwareRunning.load(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TickWaitTest, FirmwareThatDoesNotParkIsReported) {
+    static std::atomic<int> release{0};
+    release.store(0);
+    Start([] {
+        WaitMs(100);
+        // A step that never reaches the next wait until the test lets it go.
+        while (release.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (;;) WaitMs(100);
+    });
+    HostTick();
+    EXPECT_EQ(ParkTimeout.load(), 1);
+    EXPECT_FALSE(FirmwareIsParked());
+    release.store(1);
+    EXPECT_TRUE(WaitFirmwareParked());
 }
 
 }  // namespace
