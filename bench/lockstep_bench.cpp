@@ -16,10 +16,10 @@ void BM_HostTickLockStep(benchmark::State& state) {
     InitLcdView();
     for (int i = 0; i < 100; ++i) HostTick();  // past the power-on
     for (auto _ : state) HostTick();
-    state.counters["ticks_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                       benchmark::Counter::kIsRate);
-    state.counters["realtime_x"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * 0.1, benchmark::Counter::kIsRate);
+    state.counters["ticks_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["realtime_x"] = benchmark::Counter(static_cast<double>(state.iterations()) * 0.1,
+                                                      benchmark::Counter::kIsRate);
     ResetSimulator();
 }
 BENCHMARK(BM_HostTickLockStep)->UseRealTime()->MinTime(2.0);
@@ -38,8 +38,8 @@ void BM_BareHandOff(benchmark::State& state) {
         TickDone.notify_one();
         WaitFirmwareParked();
     }
-    state.counters["handoffs_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                          benchmark::Counter::kIsRate);
+    state.counters["handoffs_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     ResetSimulator();
 }
 BENCHMARK(BM_BareHandOff)->UseRealTime()->MinTime(1.0);

@@ -6,8 +6,8 @@
 #include "firmware/firmware_state.h"
 #include "firmware/main_program.h"
 #include "host/shell.h"
-#include "peripherals/lcd_renderer.h"
 #include "peripherals/lcd_controller.h"
+#include "peripherals/lcd_renderer.h"
 #include "peripherals/pulse_source.h"
 #include "peripherals/sound_output.h"
 #include "peripherals/speech_memory.h"
@@ -79,7 +79,8 @@ bool WaitFirmwareParked() {
         if (FirmwareIsParked()) return true;
         CpuRelax();
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ParkTimeoutMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ParkTimeoutMs);
     while (!FirmwareIsParked()) {
         if (std::chrono::steady_clock::now() > deadline) {
             ParkTimeout.store(1);
@@ -112,7 +113,9 @@ void AwaitModeKeyRelease() {
     FirmwarePark.store(FirmwareBusy);
 }
 
-void ExitFirmwareThread() { throw FirmwareExit{}; }
+void ExitFirmwareThread() {
+    throw FirmwareExit{};
+}
 
 void StartupPowerOn() {
     FirmwareRunning.store(0);

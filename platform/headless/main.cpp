@@ -1,3 +1,5 @@
 #include "platform/headless/runner.h"
 
-int main(int argc, char** argv) { return RunnerMain(argc, argv); }
+int main(int argc, char** argv) {
+    return RunnerMain(argc, argv);
+}

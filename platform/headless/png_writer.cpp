@@ -8,5 +8,6 @@
 
 bool WritePanelPng(const std::string& path) {
     RedrawLcd();
-    return stbi_write_png(path.c_str(), PanelWidth, PanelHeight, 3, PanelFrame, PanelWidth * 3) != 0;
+    return stbi_write_png(path.c_str(), PanelWidth, PanelHeight, 3, PanelFrame, PanelWidth * 3) !=
+           0;
 }

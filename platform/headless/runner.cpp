@@ -62,8 +62,8 @@ bool ParseSayList(const std::string& text, std::vector<uint8_t>& list) {
 // --- The recording sound service ----------------------------------------------------------
 
 struct Recorder {
-    bool keep = false;         // keep the samples for --wav
-    bool realtime = false;     // hold the caller for the sound's length
+    bool keep = false;      // keep the samples for --wav
+    bool realtime = false;  // hold the caller for the sound's length
     uint64_t playedThisTick = 0;
     std::vector<uint8_t> samples;
 };
@@ -73,8 +73,10 @@ void RecordingSoundService(const uint8_t* wav, uint32_t bytes) {
     if (bytes < WavHeaderSize) return;
     const uint32_t count = bytes - WavHeaderSize;
     TheRecorder.playedThisTick += count;
-    if (TheRecorder.keep) TheRecorder.samples.insert(TheRecorder.samples.end(), wav + 44, wav + bytes);
-    if (TheRecorder.realtime) std::this_thread::sleep_for(std::chrono::microseconds(count * 125ULL));
+    if (TheRecorder.keep)
+        TheRecorder.samples.insert(TheRecorder.samples.end(), wav + 44, wav + bytes);
+    if (TheRecorder.realtime)
+        std::this_thread::sleep_for(std::chrono::microseconds(count * 125ULL));
 }
 
 void PutLe32(uint8_t* p, uint32_t v) {
@@ -82,10 +84,10 @@ void PutLe32(uint8_t* p, uint32_t v) {
 }
 
 bool WriteWavFile(const std::string& path, const std::vector<uint8_t>& samples) {
-    static const uint8_t header[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                       'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0,
-                                       0x40, 0x1f, 0, 0, 0x40, 0x1f, 0, 0, 1, 0, 8, 0,
-                                       'd', 'a', 't', 'a', 0, 0, 0, 0};
+    static const uint8_t header[44] = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W', 'A', 'V',
+                                       'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,   1,   0,
+                                       1,   0,   0x40, 0x1f, 0,   0,   0x40, 0x1f, 0,   0,   1,
+                                       0,   8,   0,    'd',  'a', 't', 'a',  0,    0,   0,   0};
     uint8_t h[44];
     std::memcpy(h, header, 44);
     const uint32_t n = static_cast<uint32_t>(samples.size());
@@ -158,8 +160,7 @@ struct Run {
         if (lines == shownLines) return;
         shownLines = lines;
         const uint64_t tenths = tick;
-        std::printf("%02llu:%02llu.%llu [%s] [%s]\n",
-                    static_cast<unsigned long long>(tenths / 600),
+        std::printf("%02llu:%02llu.%llu [%s] [%s]\n", static_cast<unsigned long long>(tenths / 600),
                     static_cast<unsigned long long>(tenths / 10 % 60),
                     static_cast<unsigned long long>(tenths % 10), LcdLineText(0).c_str(),
                     LcdLineText(1).c_str());

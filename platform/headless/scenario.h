@@ -6,14 +6,24 @@
 #include <string>
 #include <vector>
 
-enum class StepKind { Tick, ModeDown, ModeUp, PressMode, Power, Click, ExpectLcd, Screenshot, Pulses };
+enum class StepKind {
+    Tick,
+    ModeDown,
+    ModeUp,
+    PressMode,
+    Power,
+    Click,
+    ExpectLcd,
+    Screenshot,
+    Pulses
+};
 
 struct Step {
     StepKind kind;
-    int line;                 // line in the script, from 1
-    uint64_t count = 0;       // ticks (Tick, PressMode) or pulses (Pulses)
-    uint32_t x = 0, y = 0;    // Click
-    std::string text[2];      // ExpectLcd lines; Screenshot path in text[0]
+    int line;               // line in the script, from 1
+    uint64_t count = 0;     // ticks (Tick, PressMode) or pulses (Pulses)
+    uint32_t x = 0, y = 0;  // Click
+    std::string text[2];    // ExpectLcd lines; Screenshot path in text[0]
 };
 
 struct ParseResult {

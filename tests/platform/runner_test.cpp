@@ -114,8 +114,8 @@ TEST_F(RunnerTest, TraceHasOneObjectPerTickCountingFromOne) {
         ++n;
         EXPECT_EQ(line.rfind("{\"tick\":" + std::to_string(n) + ",\"on\":1,\"lcd\":[\"", 0), 0u)
             << line;
-        for (const char* field : {"\"cells\":[", "\"cursor\":", "\"backlight\":", "\"pulses\":",
-                                  "\"played\":"}) {
+        for (const char* field :
+             {"\"cells\":[", "\"cursor\":", "\"backlight\":", "\"pulses\":", "\"played\":"}) {
             EXPECT_NE(line.find(field), std::string::npos) << field << " in " << line;
         }
         EXPECT_EQ(line.back(), '}');
@@ -150,10 +150,10 @@ TEST(ScenarioParse, DurationsRoundUpToWholeTicks) {
         bool ok;
         uint64_t ticks;
     } cases[] = {
-        {"2.5s", true, 25}, {"20ms", true, 1},    {"100ms", true, 1}, {"101ms", true, 2},
-        {"0ms", true, 0},   {"1min", true, 600},  {"0.05s", true, 1}, {"1.25 min", true, 750},
-        {"3s", true, 30},   {"2.5", false, 0},    {"-1s", false, 0},  {"1.2.3s", false, 0},
-        {"s", false, 0},    {".s", false, 0},     {"5 h", false, 0},  {"99999999999min", false, 0},
+        {"2.5s", true, 25}, {"20ms", true, 1},   {"100ms", true, 1}, {"101ms", true, 2},
+        {"0ms", true, 0},   {"1min", true, 600}, {"0.05s", true, 1}, {"1.25 min", true, 750},
+        {"3s", true, 30},   {"2.5", false, 0},   {"-1s", false, 0},  {"1.2.3s", false, 0},
+        {"s", false, 0},    {".s", false, 0},    {"5 h", false, 0},  {"99999999999min", false, 0},
     };
     for (const auto& c : cases) {
         uint64_t ticks = 12345;

@@ -1,0 +1,109 @@
+// The desktop simulator: the instrument's front panel in a fixed window.
+//
+// The window's behaviour is the core's shell logic: creation powers the instrument on and
+// initialises the LCD view; every 100 ms tick runs the host tick and redraws; an expose
+// redraws; either mouse button down is the button hit test, either button up releases MODE;
+// keys and mouse movement do nothing. The firmware thread is left to end with the process.
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "host/host_tick.h"
+#include "host/shell.h"
+#include "peripherals/lcd_renderer.h"
+#include "peripherals/sound_output.h"
+#include "platform/sdl/sdl_sound.h"
+
+namespace {
+
+constexpr Uint64 TickMs = 100;
+
+SDL_Renderer* Renderer = nullptr;
+SDL_Texture* Texture = nullptr;
+
+// Composes the panel and puts the finished frame into the window in one operation.
+void Redraw() {
+    RedrawLcd();
+    SDL_UpdateTexture(Texture, nullptr, PanelFrame, PanelWidth * 3);
+    SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
+    SDL_RenderPresent(Renderer);
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "drk20vt5p: cannot start: %s: %s\n", what, SDL_GetError());
+    SDL_Quit();
+    return 1;
+}
+
+}  // namespace
+
+int main(int, char**) {
+    // A button released outside the window leaves MODE held, as on the original platform.
+    SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return Fail("no display");
+
+    SDL_Window* window = SDL_CreateWindow("DRK-20VT5P", SDL_WINDOWPOS_CENTERED,
+                                          SDL_WINDOWPOS_CENTERED, PanelWidth, PanelHeight, 0);
+    if (!window) return Fail("no window");
+    Renderer = SDL_CreateRenderer(window, -1, 0);
+    if (!Renderer) Renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (!Renderer) return Fail("no renderer");
+    Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STREAMING,
+                                PanelWidth, PanelHeight);
+    if (!Texture) return Fail("no texture");
+
+    if (OpenSdlSound()) {
+        SoundService = SdlSoundService;
+    } else {
+        std::fprintf(stderr, "drk20vt5p: no audio device (%s); the instrument is silent\n",
+                     SDL_GetError());
+    }
+
+    // Window creation: power-on, the LCD view, the 100 ms timer.
+    StartupPowerOn();
+    InitLcdView();
+    Redraw();
+    Uint64 next = SDL_GetTicks64() + TickMs;
+
+    for (;;) {
+        const Uint64 now = SDL_GetTicks64();
+        if (now >= next) {
+            HostTick();
+            Redraw();
+            // Absolute deadlines keep instrument time with wall time; after the tick was held
+            // past its period (a sound), one tick follows and the schedule starts from then.
+            next += TickMs;
+            const Uint64 after = SDL_GetTicks64();
+            if (next <= after) next = after;
+            continue;
+        }
+        SDL_Event event;
+        if (!SDL_WaitEventTimeout(&event, static_cast<int>(next - now))) continue;
+        switch (event.type) {
+            case SDL_QUIT:
+                // The firmware thread is left to end with the process.
+                CloseSdlSound();
+                SDL_Quit();
+                return 0;
+            case SDL_WINDOWEVENT:
+                if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Redraw();
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+                if (event.button.button == SDL_BUTTON_LEFT ||
+                    event.button.button == SDL_BUTTON_RIGHT) {
+                    ButtonPress(static_cast<uint32_t>(event.button.x),
+                                static_cast<uint32_t>(event.button.y));
+                }
+                break;
+            case SDL_MOUSEBUTTONUP:
+                if (event.button.button == SDL_BUTTON_LEFT ||
+                    event.button.button == SDL_BUTTON_RIGHT) {
+                    ButtonRelease();
+                }
+                break;
+            default:
+                break;  // keys and mouse movement do nothing
+        }
+    }
+}

@@ -1,0 +1,11 @@
+// The desktop's sound service: plays an in-memory 8000 Hz, 8-bit unsigned mono WAV through
+// an SDL audio device and returns once it has been heard to its end.
+#pragma once
+
+#include <cstdint>
+
+// Opens the audio device; false when there is none (sounds are then lost).
+bool OpenSdlSound();
+void CloseSdlSound();
+// The sound service the core calls (installed by the app).
+void SdlSoundService(const uint8_t* wav, uint32_t bytes);
