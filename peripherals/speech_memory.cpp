@@ -2,17 +2,34 @@
 
 #include "peripherals/sound_output.h"
 
+// The image is the one the build carries inside the program (resources/voice_image.bin,
+// embedded by resources/embed.S.in); its size is 0 when the file was missing at build time.
 const uint8_t* VoiceImageBase = VoiceImageData;
 uint32_t VoiceImageLength = VoiceImageDataSize;
 uint32_t VoicePage = 0;
 uint32_t VoiceOffset = 0;
 
-// Placeholder until the speech memory is built.
+namespace {
+constexpr uint32_t LastCountedPage = 8192;  // the page index stops here
+}
+
 void VoiceSeek(uint32_t page) {
     VoicePage = page;
     VoiceOffset = 0;
 }
-void VoiceReadByte() { AudioLevel.store(128); }
+
+void VoiceReadByte() {
+    // 64-bit position: a page index up to 8192 stays far inside, but any seek argument is safe.
+    const uint64_t pos =
+        uint64_t{VoiceHeaderSize} + uint64_t{VoicePageSize} * VoicePage + VoiceOffset;
+    uint8_t level = 128;  // at or beyond the end of the image (or no image): silence
+    if (VoiceImageBase != nullptr && pos < VoiceImageLength) level = VoiceImageBase[pos];
+    AudioLevel.store(level);
+    if (++VoiceOffset >= VoicePageSize) {
+        VoiceOffset = 0;
+        if (VoicePage < LastCountedPage) ++VoicePage;
+    }
+}
 
 void ResetSpeechMemory() {
     VoicePage = 0;

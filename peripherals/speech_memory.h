@@ -4,7 +4,7 @@
 // Models: the image (512-byte header, page 0 the directory of message lengths, messages back
 // to back from page 1), the read position (page, offset) with the page index stopping at 8192,
 // and the read of the next byte into AudioLevel. Reads at or past the end of the image give
-// 128, the silence level.
+// 128, the silence level, and so do all reads when the build found no image (size 0).
 // Leaves out: the flash's command protocol, buffers, erase and write.
 #pragma once
 
