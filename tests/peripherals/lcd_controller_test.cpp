@@ -34,9 +34,9 @@ TEST_F(LcdControllerTest, AddressCommands) {
         uint8_t before, command;
         int32_t position;
     } cases[] = {
-        {5, 0x80, 0},   {5, 0x8B, 11},  {5, 0x8C, 5},  {5, 0xBF, 5},  {5, 0xC0, 12},
-        {5, 0xC5, 17},  {5, 0xCB, 23},  {5, 0xCC, 24}, {5, 0xFF, 75}, {5, 0x01, 5},
-        {5, 0x28, 5},   {5, 0x06, 5},   {5, 0x48, 5},  {5, 0x0D, 5},  {5, 0x0F, 5},
+        {5, 0x80, 0},  {5, 0x8B, 11}, {5, 0x8C, 5},  {5, 0xBF, 5},  {5, 0xC0, 12},
+        {5, 0xC5, 17}, {5, 0xCB, 23}, {5, 0xCC, 24}, {5, 0xFF, 75}, {5, 0x01, 5},
+        {5, 0x28, 5},  {5, 0x06, 5},  {5, 0x48, 5},  {5, 0x0D, 5},  {5, 0x0F, 5},
     };
     for (const auto& c : cases) {
         LcdPosition.store(c.before);
