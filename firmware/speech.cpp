@@ -6,7 +6,7 @@
 
 namespace {
 
-// Messages of the speech memory (Part 2.3) that the composition names.
+// Messages of the speech memory that the composition names.
 constexpr uint8_t MsgZero = 0;
 constexpr uint8_t MsgTensBase = 18;              // 18 + tens digit: 20 ... 90
 constexpr uint8_t MsgHundredsBase = 27;          // 27 + hundreds digit: 100 ... 900

@@ -118,8 +118,8 @@ TEST_F(SpeechTest, PlayPromptAppendsVoiceOnceEvenWithRepeatFour) {
     EXPECT_EQ(SampleCount.load(), 5u * 528u);
 }
 
-// Every example of the design's table (Part 3.4), cells 12-16 -> message list.
-TEST_F(SpeechTest, ComposeReadingExamplesOfTheDesign) {
+// Every worked example of the reading composition, cells 12-16 -> message list.
+TEST_F(SpeechTest, ComposeReadingWorkedExamples) {
     const struct {
         const char* cells;
         std::vector<int> list;

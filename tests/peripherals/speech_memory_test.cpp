@@ -23,7 +23,7 @@ constexpr uint32_t ImageSize = 992768;
 constexpr uint32_t SamplesPerMs = 8;
 
 // The directory of the committed image (resources/voice_image.bin, made by
-// tools/voice/make_voice_image.sh): the fixed lengths of the design, the others the fit of
+// tools/voice/make_voice_image.sh): the instrument's fixed lengths, the others the fit of
 // the recordings.
 constexpr uint8_t Lengths[Messages] = {
     7,  8,  7,  5,  9,  7,  8,  7,  8,  9,  8,  15, 14, 14, 16, 15, 17, 15, 17, 16, 12, 11, 9,

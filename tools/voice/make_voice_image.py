@@ -43,7 +43,7 @@ SPEAK_RATE = 105
 PITCH = 45
 AMPLITUDE = 60
 
-# Lengths the design fixes (Part 2.3 and issue 5).
+# Lengths the instrument fixes.
 FIXED_PAGES = {0: 7, 1: 8, 2: 7, 3: 5, 99: 21, 100: 23, 101: 28, 102: 27,
                107: 19, 109: 31, 112: 23}
 SHORTEST, LONGEST = 3, 109
