@@ -26,6 +26,9 @@ extern uint8_t WavImage[WavHeaderSize + SampleCapacity];
 
 // Appends AudioLevel SampleRepeat times (samples past the capacity are dropped).
 void AppendSample();
+// Puts level on the output and appends it, as one step that the other thread's output and
+// appends cannot split (the timer interrupt model's way of writing a level).
+void OutputLevel(uint8_t level);
 // Builds the WAV image from the buffer, plays it through the sound service, empties the buffer.
 void WavPlayer();
 

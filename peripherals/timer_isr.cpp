@@ -16,8 +16,88 @@ std::atomic<uint8_t> AlarmTone{0};
 std::atomic<uint8_t> TonePhase{0};
 std::atomic<uint8_t> ClickCountdown{0};
 
-// Placeholder until the interrupt model is built: only the backlight output.
-void TimerIsr() { BacklightOn.store(BacklightSeconds.load()); }
+#include "firmware/firmware_state.h"
+#include "peripherals/sound_output.h"
+
+namespace {
+
+constexpr uint32_t SecondReload = 1995;  // a second is 1996 calls
+constexpr uint32_t ToneEnd = 1494;       // the tone sounds while TicksToSecond is above it
+constexpr uint8_t ClickLength = 100;
+constexpr uint8_t ClicksOn = 0x04;  // bit of SettingsFlags
+
+// Most of the shared bytes need no ordering: the firmware reads each one on its own, and in
+// lock-step the tick hand-off orders everything anyway. Relaxed accesses keep the 200 calls
+// of a tick down to plain loads and stores.
+constexpr auto Relaxed = std::memory_order_relaxed;
+
+}  // namespace
+
+void TimerIsr() {
+    const uint32_t toSecond = TicksToSecond.load(Relaxed);
+
+    // Tone, or the quiet start of the call.
+    if (toSecond > ToneEnd && AlarmTone.load(Relaxed) != 0) {
+        SoundReady.store(0, Relaxed);
+        const uint8_t phase = static_cast<uint8_t>(~TonePhase.load(Relaxed));
+        TonePhase.store(phase, Relaxed);
+        OutputLevel(phase == 0x00 ? 178 : 78);
+    } else {
+        if (toSecond <= ToneEnd) AlarmTone.store(0, Relaxed);
+        if (ClickCountdown.load(Relaxed) == 0) SoundReady.store(1, Relaxed);
+    }
+
+    uint8_t click = ClickCountdown.load(Relaxed);
+    if (click != 0) ClickCountdown.store(--click, Relaxed);
+
+    // Second counting.
+    const uint8_t pulses = TickPulses.load(Relaxed);
+    uint8_t backlight = BacklightSeconds.load(Relaxed);
+    if (toSecond != 0) {
+        TicksToSecond.store(toSecond - 1, Relaxed);
+        if (pulses != 0) RunningCount.store(RunningCount.load(Relaxed) + pulses, Relaxed);
+    } else {
+        // The pulses waiting at the boundary call count in neither second.
+        if (backlight != 0) BacklightSeconds.store(--backlight, Relaxed);
+        const uint8_t announce = AnnounceCountdown.load(Relaxed);
+        if (announce != 0) AnnounceCountdown.store(announce - 1, Relaxed);
+        // The closed second's count is stored before its flag, and the flag with release
+        // ordering: a reader that finds SecondElapsed set (with an acquire or stronger load)
+        // is sure to read this count in SecondCounts, never the previous second's.
+        SecondCounts.store(RunningCount.load(Relaxed), Relaxed);
+        RunningCount.store(0, Relaxed);
+        SecondElapsed.store(1, std::memory_order_release);
+        TicksToSecond.store(SecondReload, Relaxed);
+        const bool alarm = OverRange.load(Relaxed) == 0 && ThresholdAlarm.load(Relaxed) != 0;
+        AlarmTone.store(alarm ? 1 : 0, Relaxed);
+    }
+
+    if (pulses != 0) {
+        TickPulses.store(0, Relaxed);
+        PulseIndicator.store(3, Relaxed);
+    }
+
+    // The click; with clicks off nothing of it sounds, not even the end of one running.
+    if ((SettingsFlags.load(Relaxed) & ClicksOn) != 0) {
+        if (pulses != 0 && click == 0 && ThresholdAlarm.load(Relaxed) == 0 &&
+            OverRange.load(Relaxed) == 0) {
+            click = ClickLength;
+            ClickCountdown.store(click, Relaxed);
+        }
+        if (click == ClickLength) {
+            SoundReady.store(0, Relaxed);
+            OutputLevel(128);
+        }
+        if (click >= 2 && click <= 9) {
+            OutputLevel((click & 1) != 0 ? 255 : 0);
+        } else if (click == 1) {
+            OutputLevel(128);
+            SoundReady.store(1, Relaxed);
+        }
+    }
+
+    BacklightOn.store(backlight, Relaxed);
+}
 
 void ResetTimerIsr() {
     TicksToSecond.store(0);
