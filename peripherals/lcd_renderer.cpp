@@ -85,19 +85,9 @@ bool DecodePanelBmp(const uint8_t* data, uint32_t size) {
     return true;
 }
 
-// Loads the panel picture on first use; a missing or unreadable picture gives a plain face of
-// the full frame size.
-void LoadPanelPicture() {
-    if (PanelPictureLoaded) return;
-    PanelPictureLoaded = true;
-    if (DecodePanelBmp(PanelBmpData, PanelBmpDataSize)) return;
-    PanelWidth = PanelMaxWidth;
-    PanelHeight = PanelMaxHeight;
-    for (size_t i = 0; i < sizeof PanelPicture; i += 3) {
-        PanelPicture[i] = PlainFaceColour.r;
-        PanelPicture[i + 1] = PlainFaceColour.g;
-        PanelPicture[i + 2] = PlainFaceColour.b;
-    }
+// The carried picture, decoded on first use.
+void EnsurePanelPicture() {
+    if (!PanelPictureLoaded) LoadPanelPicture(PanelBmpData, PanelBmpDataSize);
 }
 
 inline void SetPixel(int32_t x, int32_t y, Colour c) {
@@ -128,6 +118,19 @@ void FillRect(int32_t left, int32_t top, int32_t width, int32_t height, Colour c
 
 }  // namespace
 
+bool LoadPanelPicture(const uint8_t* bmp, uint32_t size) {
+    PanelPictureLoaded = true;
+    if (bmp != nullptr && DecodePanelBmp(bmp, size)) return true;
+    PanelWidth = PanelMaxWidth;
+    PanelHeight = PanelMaxHeight;
+    for (size_t i = 0; i < sizeof PanelPicture; i += 3) {
+        PanelPicture[i] = PlainFaceColour.r;
+        PanelPicture[i + 1] = PlainFaceColour.g;
+        PanelPicture[i + 2] = PlainFaceColour.b;
+    }
+    return false;
+}
+
 void InitLcdView() {
     for (auto& cell : LcdCells) cell.store(0x20);
     LcdPosition.store(0);
@@ -143,7 +146,7 @@ void InitLcdView() {
 }
 
 void RedrawLcd() {
-    LoadPanelPicture();
+    EnsurePanelPicture();
     const bool lit = BacklightOn.load() != 0;
     FrameColour = lit ? LitFrameColour : UnlitFrameColour;
     CellColour = lit ? LitCellColour : UnlitCellColour;
@@ -195,4 +198,7 @@ void ResetLcdRenderer() {
     for (auto& o : LcdCellOrigins) o = CellOrigin{};
     FrameColour = UnlitFrameColour;
     CellColour = UnlitCellColour;
+    PanelPictureLoaded = false;
+    PanelWidth = PanelMaxWidth;
+    PanelHeight = PanelMaxHeight;
 }

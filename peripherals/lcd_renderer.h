@@ -28,9 +28,16 @@ extern CellOrigin LcdCellOrigins[24];
 extern const uint8_t GlyphFont[];
 extern const uint32_t GlyphFontSize;
 
+// Decodes a 24-bit BMP file image as the panel picture and sets PanelWidth and PanelHeight
+// (clipped to PanelMaxWidth x PanelMaxHeight). Anything else (missing, truncated, another
+// depth or a compressed image) gives a plain light-grey face of the full size; returns
+// whether the image was used. The carried picture is loaded on the first redraw after start.
+bool LoadPanelPicture(const uint8_t* bmp, uint32_t size);
+
 void InitLcdView();
 void RedrawLcd();
 void DrawGlyph(uint8_t cursorFlag, uint8_t code, int32_t x, int32_t y);
 
-// Program-start state.
+// Program-start state: no LCD geometry yet, and the carried picture is loaded again on the
+// next redraw.
 void ResetLcdRenderer();
