@@ -90,6 +90,27 @@ void EnsurePanelPicture() {
     if (!PanelPictureLoaded) LoadPanelPicture(PanelBmpData, PanelBmpDataSize);
 }
 
+// Where each code's first record starts in GlyphFont, found once by walking the table; a
+// record that would run past the table's end ends the walk.
+constexpr uint32_t NoGlyph = 0xFFFFFFFF;
+struct GlyphIndex {
+    uint32_t of[256];
+};
+const GlyphIndex& GlyphOffsets() {
+    static const GlyphIndex index = [] {
+        GlyphIndex built{};
+        for (uint32_t& o : built.of) o = NoGlyph;
+        uint32_t at = 0;
+        while (at < GlyphFontSize && GlyphFont[at] != 0 &&
+               at + 4 + GlyphFont[at] <= GlyphFontSize) {
+            if (built.of[GlyphFont[at + 1]] == NoGlyph) built.of[GlyphFont[at + 1]] = at;
+            at += 4 + GlyphFont[at];
+        }
+        return built;
+    }();
+    return index;
+}
+
 inline void SetPixel(int32_t x, int32_t y, Colour c) {
     if (x < 0 || y < 0 || x >= PanelWidth || y >= PanelHeight) return;
     uint8_t* p = PanelFrame + (static_cast<size_t>(y) * PanelWidth + x) * 3;
@@ -165,14 +186,9 @@ void RedrawLcd() {
 
 void DrawGlyph(uint8_t cursorFlag, uint8_t code, int32_t x, int32_t y) {
     // The first record with this code; none drawn (not even the cursor) when there is none.
-    const uint8_t* record = GlyphFont;
-    const uint8_t* const end = GlyphFont + GlyphFontSize;
-    while (record < end && record[0] != 0) {
-        if (record + 4 + record[0] > end) return;
-        if (record[1] == code) break;
-        record += 4 + record[0];
-    }
-    if (record >= end || record[0] == 0) return;
+    const uint32_t offset = GlyphOffsets().of[code];
+    if (offset == NoGlyph) return;
+    const uint8_t* record = GlyphFont + offset;
 
     const int32_t count = record[0];
     const int32_t pages = record[2];
@@ -185,9 +201,10 @@ void DrawGlyph(uint8_t cursorFlag, uint8_t code, int32_t x, int32_t y) {
             for (int32_t dx = 0; dx < CellBoxWidth; ++dx) SetPixel(x + dx, y + dy, InkColour);
             continue;
         }
+        const uint8_t* column = bitmap + (dy / 8) * width;
+        const int32_t bit = dy % 8;
         for (int32_t dx = 0; dx < w; ++dx) {
-            const int32_t index = (dy / 8) * width + dx;
-            const bool ink = index < count && ((bitmap[index] >> (dy % 8)) & 1) != 0;
+            const bool ink = (dy / 8) * width + dx < count && ((column[dx] >> bit) & 1) != 0;
             SetPixel(x + dx, y + dy, ink ? InkColour : CellColour);
         }
     }
