@@ -1,0 +1,70 @@
+// The golden trace: the full per-tick trace of a basic session must match the committed one
+// byte for byte. scripts/update-golden regenerates it after a deliberate change.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The first line on which the two texts differ, from 1; 0 when they are equal.
+size_t FirstDifferentLine(const std::string& a, const std::string& b, std::string& lineA,
+                          std::string& lineB) {
+    std::istringstream sa(a), sb(b);
+    size_t n = 0;
+    while (true) {
+        ++n;
+        const bool moreA = static_cast<bool>(std::getline(sa, lineA));
+        const bool moreB = static_cast<bool>(std::getline(sb, lineB));
+        if (!moreA && !moreB) return a == b ? 0 : n;
+        if (!moreA) lineA = "<end of trace>";
+        if (!moreB) lineB = "<end of trace>";
+        if (!moreA || !moreB || lineA != lineB) return n;
+    }
+}
+
+TEST(GoldenTrace, BasicSessionMatchesTheCommittedTrace) {
+    const fs::path source = DRK_SOURCE_DIR;
+    const fs::path script = source / "tests/golden/basic_session.scn";
+    const fs::path golden = source / "tests/golden/basic_session.trace.golden";
+    const fs::path trace =
+        fs::temp_directory_path() /
+        ("drk-golden-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+         std::to_string(static_cast<long>(::getpid())) + ".trace");
+    ASSERT_TRUE(fs::exists(golden)) << golden << " is missing; run scripts/update-golden";
+
+    const std::string command = std::string(DRK_HEADLESS) + " --script " + script.string() +
+                                " --trace " + trace.string() + " 2>&1";
+    FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string output;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
+    const int status = pclose(p);
+    const std::string found = ReadFile(trace);
+    fs::remove(trace);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+
+    const std::string expected = ReadFile(golden);
+    std::string lineExpected, lineFound;
+    const size_t line = FirstDifferentLine(expected, found, lineExpected, lineFound);
+    EXPECT_EQ(line, 0u) << "the trace differs from " << golden << " first at line " << line
+                        << "\n  golden: " << lineExpected << "\n  found:  " << lineFound
+                        << "\nIf the change is deliberate, run scripts/update-golden.";
+}
+
+}  // namespace
