@@ -8,8 +8,9 @@
 // and descenders end above row 20; glyphs too wide for their record are narrowed by rendering
 // them at a smaller horizontal size, never by dropping columns. The ink is centred on the
 // middle of the 14-column cell as far as the record's width allows. The battery outline, the
-// plus-minus sign, the two superscripts and the full stop are fixed bitmaps; the arrow, the
-// large question mark and the diagonal cross are drawn here.
+// plus-minus sign, the two superscripts and the full stop are fixed bitmaps; the arrow and the
+// diagonal cross are drawn here, the large question mark is the font's own at a larger size,
+// and the numero sign is a narrowed N with a small o drawn beside it.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_MODULE_H
