@@ -125,6 +125,9 @@ void StartupPowerOn() {
 }
 
 void PowerOn() {
+    // A firmware thread that has switched itself off may still be on its way out; its last
+    // stores (stopped, not alive) must not land on top of the new thread's.
+    while (FirmwareThreadAlive.load() != 0) FirmwareThreadAlive.wait(1);
     TickDone.store(0);
     SampleRepeat.store(1);
     SampleCount.store(0);
