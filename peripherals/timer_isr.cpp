@@ -1,6 +1,8 @@
 #include "peripherals/timer_isr.h"
 
+#include "firmware/firmware_state.h"
 #include "host/host_tick.h"
+#include "peripherals/sound_output.h"
 
 std::atomic<uint32_t> TicksToSecond{0};
 std::atomic<uint32_t> RunningCount{0};
@@ -15,9 +17,6 @@ std::atomic<uint8_t> OverRange{0};
 std::atomic<uint8_t> AlarmTone{0};
 std::atomic<uint8_t> TonePhase{0};
 std::atomic<uint8_t> ClickCountdown{0};
-
-#include "firmware/firmware_state.h"
-#include "peripherals/sound_output.h"
 
 namespace {
 
