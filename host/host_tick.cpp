@@ -79,14 +79,22 @@ bool WaitFirmwareParked() {
         if (FirmwareIsParked()) return true;
         CpuRelax();
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(ParkTimeoutMs);
+    // A longer step (a spoken message, a busy machine): first hand the processor to the
+    // firmware for about a millisecond, then poll at a relaxed pace up to the bound.
+    const auto start = std::chrono::steady_clock::now();
+    const auto yieldUntil = start + std::chrono::milliseconds(1);
+    const auto deadline = start + std::chrono::milliseconds(ParkTimeoutMs);
     while (!FirmwareIsParked()) {
-        if (std::chrono::steady_clock::now() > deadline) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now > deadline) {
             ParkTimeout.store(1);
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        if (now < yieldUntil) {
+            std::this_thread::yield();
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
     }
     return true;
 }
