@@ -90,6 +90,10 @@ bool WaitFirmwareParked() {
             ParkTimeout.store(1);
             return false;
         }
+        // Where atomic waits are built on a condition variable (the Windows standard
+        // library) a wake-up can be lost; repeating it frees a wait that missed it.
+        TickDone.notify_all();
+        ModeKeyLevel.notify_all();
         if (now < yieldUntil) {
             std::this_thread::yield();
         } else {
