@@ -172,9 +172,13 @@ void HostTick() {
 
     PulseSource();
     if (CheckSourcePulses != 0) {
-        TickPulses.store(static_cast<uint8_t>(TickPulses.load() + CheckSourcePulses));
-        PulsesLastTick += CheckSourcePulses;
-        CheckSourcePulses = 0;
+        // A tick holds at most 255 pulses (TickPulses is a byte); the rest waits for the
+        // next ticks instead of wrapping the byte.
+        const uint32_t room = 255u - TickPulses.load();
+        const uint32_t taken = CheckSourcePulses < room ? CheckSourcePulses : room;
+        TickPulses.store(static_cast<uint8_t>(TickPulses.load() + taken));
+        PulsesLastTick += taken;
+        CheckSourcePulses -= taken;
     }
     SampleRepeat.store(4, std::memory_order_relaxed);
     for (int i = 0; i < 200; ++i) TimerIsr();

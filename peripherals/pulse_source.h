@@ -12,7 +12,8 @@
 
 extern int32_t PulsePhase;       // time accumulator, 1/32768 s; 3276 at power-on
 extern uint32_t PulsesLastTick;  // pulses the last PulseSource call drew (for traces)
-// Pulses of a check source held to the detector, added to the next tick (host thread only).
+// Pulses of a check source held to the detector, added to the next tick, at most 255 a tick
+// with the rest in the ticks after it (host thread only).
 extern uint32_t CheckSourcePulses;
 // The standard library's generator, default-constructed and never seeded, so every run and
 // every platform draws the same pulses. 15 bits of each draw are used.
