@@ -6,9 +6,6 @@
 
 #include "firmware/firmware_state.h"
 #include "firmware/instrument_fixture.h"
-#include "firmware/measurement.h"
-#include "firmware/settings_menu.h"
-#include "firmware/speech.h"
 #include "host/host_tick.h"
 #include "peripherals/pulse_source.h"
 #include "peripherals/timer_isr.h"

@@ -2,6 +2,7 @@
 // editor layouts, the device variant, the dose reset and the coefficients.
 #include "firmware/settings_menu.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
