@@ -9,6 +9,12 @@
 #include <sstream>
 #include <string>
 
+#ifdef _WIN32
+// Windows: pclose gives the command's exit code itself.
+#define WIFEXITED(status) ((status) != -1)
+#define WEXITSTATUS(status) (status)
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;

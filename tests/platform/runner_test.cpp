@@ -9,6 +9,12 @@
 
 #include "platform/headless/scenario.h"
 
+#ifdef _WIN32
+// Windows: pclose gives the command's exit code itself.
+#define WIFEXITED(status) ((status) != -1)
+#define WEXITSTATUS(status) (status)
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
