@@ -182,7 +182,8 @@ struct Run {
         PulsesLastTick = 0;
         HostTick();
         ++tick;
-        RedrawLcd();
+        // No picture is shown here: the panel image is composed only when a screenshot is
+        // written (WritePanelPng redraws first), which keeps a fast-forward run fast.
         if (trace) WriteTrace();
         if (options.show) Show();
         return !ParkFailed();
