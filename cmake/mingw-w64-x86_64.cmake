@@ -18,6 +18,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# The test programs cannot run on the build machine: their tests are listed when they run
-# (under Wine), not after linking.
+# The test programs run under Wine (tests/win32/wine_test.sh prepares it): CTest starts each
+# through it, and the GoogleTest cases are listed when the tests run, not after linking.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
