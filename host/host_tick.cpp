@@ -139,7 +139,9 @@ void StartupPowerOn() {
 void PowerOn() {
     // A firmware thread that has switched itself off may still be on its way out; its last
     // stores (stopped, not alive) must not land on top of the new thread's.
-    while (FirmwareThreadAlive.load() != 0) FirmwareThreadAlive.wait(1);
+    // It is only a few stores from its end, so yielding is enough (and, unlike an atomic wait,
+    // cannot miss its wake-up where the standard library's waits are unreliable).
+    while (FirmwareThreadAlive.load() != 0) std::this_thread::yield();
     TickDone.store(0);
     SampleRepeat.store(1);
     SampleCount.store(0);
