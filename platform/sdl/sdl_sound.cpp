@@ -16,7 +16,7 @@ bool OpenSdlSound() {
     want.freq = 8000;
     want.format = AUDIO_U8;
     want.channels = 1;
-    want.samples = 256;  // 32 ms: a 5 ms click holds the tick little longer than itself
+    want.samples = 128;  // 16 ms: a 5 ms click holds the tick little longer than itself
     SDL_AudioSpec have{};
     // SDL converts to whatever the device takes.
     Device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -33,9 +33,23 @@ void CloseSdlSound() {
 
 void SdlSoundService(const uint8_t* wav, uint32_t bytes) {
     if (Device == 0 || bytes <= 44) return;
-    if (SDL_QueueAudio(Device, wav + 44, bytes - 44) != 0) return;
-    // Synchronous, like the instrument's original sound call: wait until the queue has been
-    // taken by the device, then until the device's buffer has played out.
-    while (SDL_GetQueuedAudioSize(Device) > 0) SDL_Delay(1);
-    SDL_Delay(DeviceBufferMs);
+    const Uint32 samples = bytes - 44;
+    SDL_ClearQueuedAudio(Device);
+    if (SDL_QueueAudio(Device, wav + 44, samples) != 0) return;
+    // Synchronous, like the instrument's original sound call. The sound starts when the
+    // device takes its first part from the queue and ends its own length later; the queue
+    // must also have been taken whole.
+    const Uint64 frequency = SDL_GetPerformanceFrequency();
+    const Uint64 limit = SDL_GetPerformanceCounter() + frequency * (samples / 8000 + 2);
+    while (SDL_GetQueuedAudioSize(Device) >= samples && SDL_GetPerformanceCounter() < limit) {
+        SDL_Delay(1);
+    }
+    const Uint64 end = SDL_GetPerformanceCounter() + frequency * samples / 8000;
+    for (;;) {
+        const Uint64 now = SDL_GetPerformanceCounter();
+        if (now >= limit + frequency * DeviceBufferMs / 1000) break;  // a stalled device
+        if (SDL_GetQueuedAudioSize(Device) == 0 && now >= end) break;
+        const Uint64 left = now < end ? (end - now) * 1000 / frequency : 0;
+        SDL_Delay(left > 1 ? static_cast<Uint32>(left - 1) : 1);
+    }
 }
