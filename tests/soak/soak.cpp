@@ -42,6 +42,7 @@ struct Options {
     double hours = 1.0;
     bool report = false;
     bool replay = false;
+    bool help = false;
 };
 
 // --- What the run has seen, for the report -------------------------------------------------
@@ -605,6 +606,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             o.report = true;
         } else if (arg == "--replay") {
             o.replay = true;
+        } else if (arg == "--help") {
+            o.help = true;
         } else {
             return false;
         }
@@ -616,9 +619,19 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 
 int main(int argc, char** argv) {
     Options o;
+    const char* usage =
+        "usage: drk_soak [--seed S] [--hours H] [--report] [--replay]\n"
+        "  --seed S   seed of the random input (default 1); the same seed replays a run\n"
+        "  --hours H  instrument hours to run (default 1)\n"
+        "  --report   print what the run covered, its digest and its speed\n"
+        "  --replay   run the seed twice in this process; fail unless both runs agree\n";
     if (!ParseOptions(argc, argv, o)) {
-        std::fprintf(stderr, "usage: drk_soak [--seed S] [--hours H] [--report] [--replay]\n");
+        std::fputs(usage, stderr);
         return 2;
+    }
+    if (o.help) {
+        std::fputs(usage, stdout);
+        return 0;
     }
     const auto ticks = static_cast<uint64_t>(std::llround(o.hours * TicksPerHour));
 
