@@ -1,5 +1,5 @@
-// The golden trace: the full per-tick trace of a basic session must match the committed one
-// byte for byte. scripts/update-golden regenerates it after a deliberate change.
+// The golden traces: the full per-tick trace of each session below must match the committed
+// one byte for byte. scripts/update-golden regenerates them after a deliberate change.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -42,14 +42,18 @@ size_t FirstDifferentLine(const std::string& a, const std::string& b, std::strin
     }
 }
 
-TEST(GoldenTrace, BasicSessionMatchesTheCommittedTrace) {
+// tests/golden/NAME.scn and NAME.trace.golden; scripts/update-golden lists the same names.
+class GoldenTrace : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GoldenTrace, MatchesTheCommittedTrace) {
+    const std::string name = GetParam();
     const fs::path source = DRK_SOURCE_DIR;
-    const fs::path script = source / "tests/golden/basic_session.scn";
-    const fs::path golden = source / "tests/golden/basic_session.trace.golden";
-    const fs::path trace =
-        fs::temp_directory_path() /
-        ("drk-golden-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-         std::to_string(static_cast<long>(::getpid())) + ".trace");
+    const fs::path script = source / "tests/golden" / (name + ".scn");
+    const fs::path golden = source / "tests/golden" / (name + ".trace.golden");
+    const fs::path trace = fs::temp_directory_path() /
+                           ("drk-golden-" + name + "-" +
+                            std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                            "-" + std::to_string(static_cast<long>(::getpid())) + ".trace");
     ASSERT_TRUE(fs::exists(golden)) << golden << " is missing; run scripts/update-golden";
 
     const std::string command = std::string(DRK_HEADLESS) + " --script " + script.string() +
@@ -72,5 +76,14 @@ TEST(GoldenTrace, BasicSessionMatchesTheCommittedTrace) {
                         << "\n  golden: " << lineExpected << "\n  found:  " << lineFound
                         << "\nIf the change is deliberate, run scripts/update-golden.";
 }
+
+// A basic session of three minutes; a 30-minute session across the modes with menu edits;
+// the reduced variant.
+INSTANTIATE_TEST_SUITE_P(Sessions, GoldenTrace,
+                         ::testing::Values("basic_session", "long_session",
+                                           "reduced_variant_session"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 }  // namespace
