@@ -324,7 +324,12 @@ struct Soak {
         return table[code];
     }
 
+    // Threads of this process; -1 where the system does not tell (the check is then left out:
+    // a Windows build under Wine sees Wine's own threads come and go).
     static int ThreadCount() {
+#ifndef __linux__
+        return -1;
+#endif
         std::ifstream status("/proc/self/status");
         std::string line;
         while (std::getline(status, line)) {
