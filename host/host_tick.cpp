@@ -42,7 +42,7 @@ inline void CpuRelax() {
 
 // A hand-off normally completes within microseconds; spinning that long before blocking
 // keeps a fast-forward run quick without costing an idle instrument any processor.
-constexpr int SpinTurns = 4000;
+constexpr int SpinTurns = 1000;
 
 void FirmwareThreadMain() {
     try {
