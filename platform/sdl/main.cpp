@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "host/host_tick.h"
 #include "host/shell.h"
@@ -42,6 +43,15 @@ int main(int, char**) {
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return Fail("no display");
+    // Without a display SDL falls back to a window nobody can see; unless that was asked
+    // for, that is a failure to start.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (!asked || !*asked) &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        SDL_SetError("no X11 or Wayland display found (DISPLAY, WAYLAND_DISPLAY)");
+        return Fail("no display");
+    }
 
     SDL_Window* window = SDL_CreateWindow("DRK-20VT5P", SDL_WINDOWPOS_CENTERED,
                                           SDL_WINDOWPOS_CENTERED, PanelWidth, PanelHeight, 0);

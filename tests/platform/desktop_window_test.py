@@ -71,6 +71,14 @@ def main():
         ref_off = reference("off", "wait 8s\npower\nwait 5s\n")
         ref_beta = reference("beta", "wait 8s\npress mode 3\nwait 1s\npress mode 3\nwait 2s\n")
 
+        # Without a display the app must refuse to start, clearly and with a failure code.
+        nodisplay = dict(os.environ, DISPLAY=":%d" % (300 + os.getpid() % 100))
+        nodisplay.pop("WAYLAND_DISPLAY", None)
+        nodisplay.pop("SDL_VIDEODRIVER", None)
+        r = subprocess.run([args.app], env=nodisplay, capture_output=True, text=True, timeout=20)
+        check(r.returncode != 0 and "cannot start" in r.stderr,
+              "without a display it exits %d with: %s" % (r.returncode, r.stderr.strip()[-90:]))
+
         display = ":%d" % (90 + os.getpid() % 100)
         xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
                                  "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
