@@ -50,9 +50,7 @@ void FirmwareThreadMain() {
     } catch (const FirmwareExit&) {
     }
     FirmwarePark.store(ParkedStopped);
-    FirmwarePark.notify_all();
     FirmwareThreadAlive.store(0);
-    FirmwareThreadAlive.notify_all();
 }
 
 }  // namespace
@@ -138,9 +136,9 @@ void StartupPowerOn() {
 
 void PowerOn() {
     // A firmware thread that has switched itself off may still be on its way out; its last
-    // stores (stopped, not alive) must not land on top of the new thread's.
-    // It is only a few stores from its end, so yielding is enough (and, unlike an atomic wait,
-    // cannot miss its wake-up where the standard library's waits are unreliable).
+    // stores (stopped, not alive) must not land on top of the new thread's. It is only a few
+    // stores from its end, so yielding is enough (and, unlike an atomic wait, cannot miss its
+    // wake-up where the standard library's waits are unreliable).
     while (FirmwareThreadAlive.load() != 0) std::this_thread::yield();
     TickDone.store(0);
     SampleRepeat.store(1);
