@@ -12,6 +12,7 @@
 #include "firmware/speech.h"
 #include "host/host_tick.h"
 #include "host/shell.h"
+#include "host/tick_schedule.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/lcd_renderer.h"
 #include "peripherals/pulse_source.h"
@@ -44,6 +45,12 @@ const char RunnerUsage[] =
 namespace {
 
 constexpr uint64_t MaxTicks = 1000000000ULL;
+
+int64_t SteadyUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool ParseSayList(const std::string& text, std::vector<uint8_t>& list) {
     size_t pos = 0;
@@ -117,7 +124,7 @@ struct Run {
     uint64_t tick = 0;
     std::string shownLines;
     std::string line;  // trace line buffer, reused
-    std::chrono::steady_clock::time_point nextDeadline;
+    int64_t due = 0;   // when the next real-time tick is due, microseconds
 
     explicit Run(const RunnerOptions& o) : options(o) {}
 
@@ -170,18 +177,14 @@ struct Run {
     // One host tick with its redraw, trace and show; false when the firmware did not park.
     bool Tick() {
         if (options.realtime) {
-            const auto now = std::chrono::steady_clock::now();
-            if (now < nextDeadline) {
-                std::this_thread::sleep_until(nextDeadline);
-                nextDeadline += std::chrono::milliseconds(100);
-            } else {
-                nextDeadline = now + std::chrono::milliseconds(100);
-            }
+            const int64_t now = SteadyUs();
+            if (now < due) std::this_thread::sleep_for(std::chrono::microseconds(due - now));
         }
         TheRecorder.playedThisTick = 0;
         PulsesLastTick = 0;
         HostTick();
         ++tick;
+        if (options.realtime) due = NextTickDue(due, SteadyUs());
         // No picture is shown here: the panel image is composed only when a screenshot is
         // written (WritePanelPng redraws first), which keeps a fast-forward run fast.
         if (trace) WriteTrace();
@@ -331,7 +334,7 @@ int RunnerMain(int argc, const char* const* argv) {
     }
 
     int exitCode = 0;
-    run.nextDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    run.due = SteadyUs() + TickPeriodUs;
     StartupPowerOn();
     InitLcdView();
     if (run.ParkFailed()) exitCode = ParkFailure(run);

@@ -11,13 +11,18 @@
 
 #include "host/host_tick.h"
 #include "host/shell.h"
+#include "host/tick_schedule.h"
 #include "peripherals/lcd_renderer.h"
 #include "peripherals/sound_output.h"
 #include "platform/sdl/sdl_sound.h"
 
 namespace {
 
-constexpr Uint64 TickMs = 100;
+// Microseconds of a steady clock.
+int64_t NowUs() {
+    return static_cast<int64_t>(SDL_GetPerformanceCounter() * 1000000.0 /
+                                static_cast<double>(SDL_GetPerformanceFrequency()));
+}
 
 SDL_Renderer* Renderer = nullptr;
 SDL_Texture* Texture = nullptr;
@@ -74,22 +79,19 @@ int main(int, char**) {
     StartupPowerOn();
     InitLcdView();
     Redraw();
-    Uint64 next = SDL_GetTicks64() + TickMs;
+    int64_t due = NowUs() + TickPeriodUs;
 
     for (;;) {
-        const Uint64 now = SDL_GetTicks64();
-        if (now >= next) {
+        const int64_t now = NowUs();
+        if (now >= due) {
             HostTick();
             Redraw();
-            // Absolute deadlines keep instrument time with wall time; after the tick was held
-            // past its period (a sound), one tick follows and the schedule starts from then.
-            next += TickMs;
-            const Uint64 after = SDL_GetTicks64();
-            if (next <= after) next = after;
+            due = NextTickDue(due, NowUs());
             continue;
         }
         SDL_Event event;
-        if (!SDL_WaitEventTimeout(&event, static_cast<int>(next - now))) continue;
+        const int waitMs = static_cast<int>((due - now + 999) / 1000);
+        if (!SDL_WaitEventTimeout(&event, waitMs)) continue;
         switch (event.type) {
             case SDL_QUIT:
                 // The firmware thread is left to end with the process.
