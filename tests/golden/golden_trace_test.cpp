@@ -9,22 +9,11 @@
 #include <sstream>
 #include <string>
 
-#ifdef _WIN32
-// Windows: pclose gives the command's exit code itself.
-#define WIFEXITED(status) ((status) != -1)
-#define WEXITSTATUS(status) (status)
-#endif
+#include "support/run_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The first line on which the two texts differ, from 1; 0 when they are equal.
 size_t FirstDifferentLine(const std::string& a, const std::string& b, std::string& lineA,
@@ -56,20 +45,12 @@ TEST_P(GoldenTrace, MatchesTheCommittedTrace) {
                             "-" + std::to_string(static_cast<long>(::getpid())) + ".trace");
     ASSERT_TRUE(fs::exists(golden)) << golden << " is missing; run scripts/update-golden";
 
-    const std::string command = std::string(DRK_HEADLESS) + " --script " + script.string() +
-                                " --trace " + trace.string() + " 2>&1";
-    FILE* p = popen(command.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string output;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    const int status = pclose(p);
-    const std::string found = ReadFile(trace);
+    const RunResult run = RunRunner("--script " + script.string() + " --trace " + trace.string());
+    const std::string found = ReadWholeFile(trace.string());
     fs::remove(trace);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    ASSERT_EQ(run.code, 0) << run.out;
 
-    const std::string expected = ReadFile(golden);
+    const std::string expected = ReadWholeFile(golden.string());
     std::string lineExpected, lineFound;
     const size_t line = FirstDifferentLine(expected, found, lineExpected, lineFound);
     EXPECT_EQ(line, 0u) << "the trace differs from " << golden << " first at line " << line

@@ -15,10 +15,8 @@ import sys
 import tempfile
 import time
 
-LCD = (32, 112, 185, 67)          # x, y, w, h of the LCD window
-TITLE = (35, 119, 15 * 5, 24)     # cells 0-4 of line 1
-POWER = (51, 293)
-MODE = (97, 293)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from window_check import LCD, MODE, POWER, TITLE, Failure, check, crop_pixels, run  # noqa: E402
 
 
 def need(*tools):
@@ -26,26 +24,6 @@ def need(*tools):
     if missing:
         print("skipped: missing " + ", ".join(missing))
         sys.exit(77)
-
-
-def run(*cmd, **kw):
-    return subprocess.run(cmd, check=True, capture_output=True, text=True, **kw).stdout
-
-
-class Failure(Exception):
-    pass
-
-
-def check(cond, what):
-    print(("ok   " if cond else "FAIL ") + what, flush=True)
-    if not cond:
-        raise Failure(what)
-
-
-def crop_pixels(png, box):
-    x, y, w, h = box
-    return subprocess.run(["convert", png, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "rgb:-"],
-                          check=True, capture_output=True).stdout
 
 
 def main():
@@ -79,7 +57,10 @@ def main():
         check(r.returncode != 0 and "cannot start" in r.stderr,
               "without a display it exits %d with: %s" % (r.returncode, r.stderr.strip()[-90:]))
 
-        display = ":%d" % (90 + os.getpid() % 100)
+        number = 90 + os.getpid() % 100
+        while os.path.exists("/tmp/.X11-unix/X%d" % number) or os.path.exists("/tmp/.X%d-lock" % number):
+            number += 1
+        display = ":%d" % number
         xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
                                  "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         procs.append(xvfb)

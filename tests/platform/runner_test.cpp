@@ -8,21 +8,11 @@
 #include <string>
 
 #include "platform/headless/scenario.h"
-
-#ifdef _WIN32
-// Windows: pclose gives the command's exit code itself.
-#define WIFEXITED(status) ((status) != -1)
-#define WEXITSTATUS(status) (status)
-#endif
+#include "support/run_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-    int code;
-    std::string out;  // standard output and standard error together
-};
 
 class RunnerTest : public ::testing::Test {
 protected:
@@ -42,24 +32,8 @@ protected:
         std::ofstream(p, std::ios::binary) << text;
         return p.string();
     }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    static Result Run(const std::string& args) {
-        const std::string command = std::string(DRK_HEADLESS) + " " + args + " 2>&1";
-        Result r{-1, {}};
-        FILE* p = popen(command.c_str(), "r");
-        if (!p) return r;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        const int status = pclose(p);
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
-    }
+    static std::string Read(const std::string& path) { return ReadWholeFile(path); }
+    static RunResult Run(const std::string& args) { return RunRunner(args); }
 };
 
 TEST_F(RunnerTest, UsageAndScriptErrorsExitTwoBeforeAnyOutput) {
@@ -90,7 +64,7 @@ TEST_F(RunnerTest, UsageAndScriptErrorsExitTwoBeforeAnyOutput) {
         const std::string trace = (dir / "trace.jsonl").string();
         std::string args = "--trace " + trace + " " + c.args;
         if (c.script) args = "--script " + Write("s.scn", c.script) + " " + args;
-        const Result r = Run(args);
+        const RunResult r = Run(args);
         EXPECT_EQ(r.code, 2);
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
         EXPECT_FALSE(fs::exists(trace)) << "an output file was written";
@@ -100,7 +74,7 @@ TEST_F(RunnerTest, UsageAndScriptErrorsExitTwoBeforeAnyOutput) {
 TEST_F(RunnerTest, FailedExpectExitsOneWithFileLineExpectedAndFound) {
     const std::string script =
         Write("e.scn", "tick 2\nexpect lcd \"nothing here\" \"            \"\ntick 5\n");
-    const Result r = Run("--script " + script + " --trace " + (dir / "t").string());
+    const RunResult r = Run("--script " + script + " --trace " + (dir / "t").string());
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("e.scn:2: expect lcd failed"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("expected: \"nothing here\""), std::string::npos) << r.out;
@@ -111,7 +85,7 @@ TEST_F(RunnerTest, FailedExpectExitsOneWithFileLineExpectedAndFound) {
 }
 
 TEST_F(RunnerTest, TraceHasOneObjectPerTickCountingFromOne) {
-    const Result r = Run("--ticks 3 --trace -");
+    const RunResult r = Run("--ticks 3 --trace -");
     ASSERT_EQ(r.code, 0) << r.out;
     std::istringstream lines(r.out);
     std::string line;
@@ -144,7 +118,7 @@ TEST_F(RunnerTest, SameScenarioGivesByteIdenticalTraces) {
 
 TEST_F(RunnerTest, ScriptFromStandardInput) {
     const std::string script = Write("in.scn", "tick 4\n");
-    const Result r = Run("--script - --trace - < " + script);
+    const RunResult r = Run("--script - --trace - < " + script);
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_NE(r.out.find("{\"tick\":4,"), std::string::npos);
     EXPECT_EQ(r.out.find("{\"tick\":5,"), std::string::npos);

@@ -19,30 +19,9 @@ import tempfile
 import time
 
 PANEL = (251, 444)
-LCD = (32, 112, 185, 67)          # x, y, w, h of the LCD window
-TITLE = (35, 119, 15 * 5, 24)     # cells 0-4 of line 1
-POWER = (51, 293)
-
-
-class Failure(Exception):
-    pass
-
-
-def check(cond, what):
-    print(("ok   " if cond else "FAIL ") + what, flush=True)
-    if not cond:
-        raise Failure(what)
-
-
-def run(*cmd, **kw):
-    return subprocess.run(cmd, check=True, capture_output=True, text=True, **kw).stdout
-
-
-def rgb(png, box):
-    """The pixels of box (x, y, w, h) of a PNG as RGB bytes."""
-    x, y, w, h = box
-    return subprocess.run(["convert", png, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "rgb:-"],
-                          check=True, capture_output=True).stdout
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from window_check import LCD, POWER, TITLE, Failure, check, run  # noqa: E402
+from window_check import crop_pixels as rgb  # noqa: E402
 
 
 def main():
