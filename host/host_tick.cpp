@@ -32,6 +32,10 @@ std::atomic<uint32_t> FirmwareThreadAlive{0};
 // Asks the firmware thread to end at its next wait (used only by ResetSimulator).
 std::atomic<uint8_t> FirmwareKill{0};
 
+// The last firmware thread, kept until it is reaped. Never destroyed at exit: a thread that
+// still runs when the process ends ends with it (a joinable std::thread would abort the exit).
+std::thread* FirmwareThreadObject = nullptr;
+
 struct FirmwareExit {};
 
 inline void CpuRelax() {
@@ -51,6 +55,18 @@ void FirmwareThreadMain() {
     }
     FirmwarePark.store(ParkedStopped);
     FirmwareThreadAlive.store(0);
+}
+
+// Waits for the end of a firmware thread that has already left the firmware (it stopped
+// itself, or ResetSimulator ended it): only its last stores and the thread's own exit remain,
+// so no firmware code is waited for. A new thread must not start before: the old one's last
+// stores would land on top of the new thread's, and a thread half way through its exit when
+// the process ends can crash the exit (seen on Windows).
+void ReapFirmwareThread() {
+    if (FirmwareThreadObject == nullptr) return;
+    FirmwareThreadObject->join();
+    delete FirmwareThreadObject;
+    FirmwareThreadObject = nullptr;
 }
 
 }  // namespace
@@ -135,11 +151,7 @@ void StartupPowerOn() {
 }
 
 void PowerOn() {
-    // A firmware thread that has switched itself off may still be on its way out; its last
-    // stores (stopped, not alive) must not land on top of the new thread's. It is only a few
-    // stores from its end, so yielding is enough (and, unlike an atomic wait, cannot miss its
-    // wake-up where the standard library's waits are unreliable).
-    while (FirmwareThreadAlive.load() != 0) std::this_thread::yield();
+    ReapFirmwareThread();
     TickDone.store(0);
     SampleRepeat.store(1);
     SampleCount.store(0);
@@ -157,7 +169,7 @@ void PowerOn() {
 
     FirmwarePark.store(FirmwareBusy);
     FirmwareThreadAlive.store(1);
-    std::thread(FirmwareThreadMain).detach();
+    FirmwareThreadObject = new std::thread(FirmwareThreadMain);
     FirmwareThreadHandle.store(1);
     FirmwareRunning.store(1);
     WaitFirmwareParked();
@@ -189,6 +201,9 @@ void HostTick() {
         for (auto& cell : LcdCells) cell.store(0x20, std::memory_order_relaxed);
         LcdCursorOn.store(0);
         BacklightOn.store(0);
+        // The thread has switched itself off and runs no firmware code any more: releasing
+        // its handle reaps it.
+        ReapFirmwareThread();
         FirmwareThreadHandle.store(0);
         FirmwareRunning.store(0);
     }
@@ -208,6 +223,7 @@ void ResetSimulator() {
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     }
+    ReapFirmwareThread();
     FirmwareKill.store(0);
     FirmwarePark.store(ParkedStopped);
     ParkTimeout.store(0);
