@@ -2,17 +2,18 @@
 
 #include "firmware/firmware_state.h"
 #include "firmware/speech.h"
+#include "host/firmware_thread.h"
 #include "host/host_tick.h"
 #include "peripherals/lcd_controller.h"
 
 void RefreshDisplay() {
     for (auto& cell : DisplayText) {
-        if (cell == 0) cell = 0x20;
+        if (cell == 0) cell = LcdSpace;
     }
-    DisplayText[11] = BatteryOk.load() != 0 ? 0x20 : 0x01;
-    LcdWrite(0x80, 0);
+    DisplayText[11] = BatteryOk.load() != 0 ? LcdSpace : 0x01;
+    LcdWrite(LcdCmdLine1, 0);
     for (int i = 0; i < 12; ++i) LcdWrite(DisplayText[i], 1);
-    LcdWrite(0xC0, 0);
+    LcdWrite(LcdCmdLine2, 0);
     for (int i = 12; i < 24; ++i) LcdWrite(DisplayText[i], 1);
     WaitMs(100);
 }

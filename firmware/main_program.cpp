@@ -7,6 +7,7 @@
 #include "firmware/measurement.h"
 #include "firmware/settings_menu.h"
 #include "firmware/speech.h"
+#include "host/firmware_thread.h"
 #include "host/host_tick.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/timer_isr.h"

@@ -35,14 +35,14 @@ void LcdWrite(uint8_t value, uint8_t dataFlag) {
         LcdPosition.store(position + 1, std::memory_order_relaxed);
         return;
     }
-    if (value == 0x0C) {
+    if (value == LcdCmdCursorOff) {
         LcdCursorOn.store(0, std::memory_order_relaxed);
-    } else if (value == 0x0E) {
+    } else if (value == LcdCmdCursorOn) {
         LcdCursorOn.store(1, std::memory_order_relaxed);
-    } else if (value >= 0x80 && value <= 0x8B) {
-        LcdPosition.store(value - 0x80, std::memory_order_relaxed);
-    } else if (value >= 0xC0) {
-        LcdPosition.store((value - 0x80) - 52, std::memory_order_relaxed);
+    } else if (value >= LcdCmdLine1 && value <= LcdCmdLine1 + 11) {
+        LcdPosition.store(value - LcdCmdLine1, std::memory_order_relaxed);
+    } else if (value >= LcdCmdLine2) {
+        LcdPosition.store(value - LcdCmdLine2 + 12, std::memory_order_relaxed);
     }
     // Everything else (0x8C-0xBF, 0x00-0x0B, 0x0D, 0x0F-0x7F) is ignored.
 }

@@ -17,6 +17,13 @@
 #include <cstdint>
 
 inline constexpr int LcdCellCount = 24;
+inline constexpr uint8_t LcdSpace = 0x20;  // the blank cell
+
+// Commands of a bus write with dataFlag 0.
+inline constexpr uint8_t LcdCmdLine1 = 0x80;      // address counter to cell 0
+inline constexpr uint8_t LcdCmdLine2 = 0xC0;      // address counter to cell 12
+inline constexpr uint8_t LcdCmdCursorOn = 0x0E;   // underline cursor on
+inline constexpr uint8_t LcdCmdCursorOff = 0x0C;  // cursor off
 
 extern std::atomic<uint8_t> LcdCells[LcdCellCount];  // glyph-font codes, cells 0-11 line 1
 extern std::atomic<int32_t> LcdPosition;             // address counter as a cell index, 0-75

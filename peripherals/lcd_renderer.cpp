@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#include "host/host_tick.h"
-#include "host/shell.h"
 #include "peripherals/lcd_controller.h"
+#include "peripherals/timer_isr.h"
 
 // The front-panel picture carried inside the program (a 24-bit BMP file image).
 extern "C" const uint8_t PanelBmpData[];
@@ -152,6 +151,12 @@ bool LoadPanelPicture(const uint8_t* bmp, uint32_t size) {
     return false;
 }
 
+ButtonRecord ButtonTable[2];
+
+void SetButton(int32_t index, int32_t left, int32_t top) {
+    ButtonTable[index] = ButtonRecord{index, left, top + ButtonSize, left + ButtonSize, top};
+}
+
 void InitLcdView() {
     for (auto& cell : LcdCells) cell.store(0x20);
     LcdPosition.store(0);
@@ -211,6 +216,7 @@ void DrawGlyph(uint8_t cursorFlag, uint8_t code, int32_t x, int32_t y) {
 }
 
 void ResetLcdRenderer() {
+    for (auto& b : ButtonTable) b = ButtonRecord{};
     LcdRect = LcdRectangle{};
     for (auto& o : LcdCellOrigins) o = CellOrigin{};
     FrameColour = UnlitFrameColour;

@@ -18,6 +18,17 @@ struct CellOrigin {
 inline constexpr int32_t PanelMaxWidth = 251;
 inline constexpr int32_t PanelMaxHeight = 444;
 
+// The two mouse-sensitive panel buttons, record 0 POWER and record 1 MODE; filled by
+// InitLcdView, read by the window's hit test.
+struct ButtonRecord {
+    int32_t index, left, bottom, right, top;
+};
+inline constexpr int32_t ButtonSize = 30;
+extern ButtonRecord ButtonTable[2];
+
+// Fills record `index` as a 30 x 30 square with its top-left corner at (left, top).
+void SetButton(int32_t index, int32_t left, int32_t top);
+
 extern int32_t PanelWidth;
 extern int32_t PanelHeight;
 extern uint8_t PanelFrame[PanelMaxWidth * PanelMaxHeight * 3];

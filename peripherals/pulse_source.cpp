@@ -12,7 +12,6 @@ std::minstd_rand PulseGenerator;
 
 namespace {
 
-constexpr int32_t TickLength = 3276;  // 100 ms in 1/32768 s, truncated
 // The mean interval of 0.43 s in 1/32768 s, as the single-precision multiplier.
 constexpr float IntervalFactor = -14090.24f;
 static_assert(IntervalFactor == -14090.240234375f);
@@ -32,9 +31,9 @@ long double UniformRandom() {
 
 void PulseSource() {
     CoefGF.store(0.43f, std::memory_order_relaxed);
-    PulsePhase -= TickLength;
+    PulsePhase -= PulseTickLength;
     PulsesLastTick = 0;
-    if (PulsePhase > TickLength) return;
+    if (PulsePhase > PulseTickLength) return;
 
     uint8_t pulses = TickPulses.load(std::memory_order_relaxed);
     uint32_t drawn = 0;
@@ -48,9 +47,20 @@ void PulseSource() {
         PulsePhase = static_cast<int32_t>(static_cast<double>(PulsePhase) + interval);
         ++pulses;
         ++drawn;
-    } while (PulsePhase <= TickLength);
+    } while (PulsePhase <= PulseTickLength);
     TickPulses.store(pulses, std::memory_order_relaxed);
     PulsesLastTick = drawn;
+}
+
+void AddCheckSourcePulses() {
+    if (CheckSourcePulses == 0) return;
+    // TickPulses is a byte: what does not fit waits for the next ticks instead of wrapping.
+    const uint32_t room = 255u - TickPulses.load(std::memory_order_relaxed);
+    const uint32_t taken = CheckSourcePulses < room ? CheckSourcePulses : room;
+    TickPulses.store(static_cast<uint8_t>(TickPulses.load(std::memory_order_relaxed) + taken),
+                     std::memory_order_relaxed);
+    PulsesLastTick += taken;
+    CheckSourcePulses -= taken;
 }
 
 void ResetPulseSource() {

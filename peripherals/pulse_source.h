@@ -10,8 +10,11 @@
 #include <cstdint>
 #include <random>
 
-extern int32_t PulsePhase;       // time accumulator, 1/32768 s; 3276 at power-on
-extern uint32_t PulsesLastTick;  // pulses the last PulseSource call drew (for traces)
+inline constexpr int32_t PulseTickLength = 3276;    // 100 ms in 1/32768 s, truncated
+inline constexpr int32_t PowerOnPulsePhase = 3276;  // so the first tick draws a pulse
+
+extern int32_t PulsePhase;       // time accumulator, 1/32768 s
+extern uint32_t PulsesLastTick;  // pulses the last tick drew, the check source's included
 // Pulses of a check source held to the detector, added to the next tick, at most 255 a tick
 // with the rest in the ticks after it (host thread only).
 extern uint32_t CheckSourcePulses;
@@ -20,6 +23,9 @@ extern uint32_t CheckSourcePulses;
 extern std::minstd_rand PulseGenerator;
 
 void PulseSource();
+// Moves what the tick's byte still holds room for from CheckSourcePulses into TickPulses;
+// called after PulseSource.
+void AddCheckSourcePulses();
 long double UniformRandom();
 
 // Program-start state, including the generator's sequence.

@@ -1,7 +1,6 @@
 #include "peripherals/sound_output.h"
 
 #include <cstring>
-#include <mutex>
 
 std::atomic<uint8_t> AudioLevel{0};
 std::atomic<uint32_t> SampleRepeat{0};
@@ -30,26 +29,11 @@ constexpr uint8_t WavHeaderTemplate[WavHeaderSize] = {
     0x6e, 0x01, 0x00, 0x00,  // data size (replaced by SampleCount)
 };
 
-// The sound lock. The buffer has two writers (the timer interrupt model on the host thread,
-// voice playback on the firmware thread) and one reader (the playback on the host thread).
-// Without a lock a run of four interrupt samples could be split by voice samples, and, since
-// the interrupt model raises SoundReady on any quiet call, the host could play a voice
-// message of which only the first part has been appended.
-//
-// AudioLevel is shared too: a level stored by one thread could be appended by the other. So
-// the interrupt model stores its level and appends it in one step (OutputLevel), every
-// append of a run holds the lock, and a voice utterance holds it from
-// BeginUtterance to EndUtterance; the playback holds it while it copies the buffer into the
-// WAV image and empties the buffer, and plays outside it. An utterance is a plain memory
-// copy with no wait inside (at most 255 pages, a few milliseconds), so the host is never
-// held longer than that append. The lock is recursive because the firmware's appends inside
-// its own utterance take it again. Uncontended, as always in lock-step, it costs a few tens
-// of nanoseconds, and the interrupt model takes it only when it outputs a level.
-std::recursive_mutex SoundLock;
-
-// Utterances the calling thread has open. An append made inside one is a voice sample and is
-// written once, whatever SampleRepeat says: the 4 belongs to the interrupt model's appends.
-thread_local uint32_t UtteranceDepth = 0;
+// Utterances open. An append made inside one is a voice sample and is written once, whatever
+// SampleRepeat says: the 4 belongs to the timer interrupt model's appends. The firmware and
+// the host take turns on one thread (the firmware is a fiber), so no append can split
+// another, and the host cannot play while an utterance is half appended.
+uint32_t UtteranceDepth = 0;
 
 void PutLe32(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -62,8 +46,8 @@ void PutLe32(uint8_t* p, uint32_t v) {
 
 namespace {
 
-// Appends AudioLevel SampleRepeat times; the caller holds the sound lock.
-void AppendHeld() {
+// Appends AudioLevel SampleRepeat times.
+void Append() {
     uint32_t repeat = UtteranceDepth != 0 ? 1 : SampleRepeat.load(std::memory_order_relaxed);
     if (repeat == 0) return;
     const uint8_t level = AudioLevel.load(std::memory_order_relaxed);
@@ -75,47 +59,40 @@ void AppendHeld() {
 }  // namespace
 
 void AppendSample() {
-    std::lock_guard<std::recursive_mutex> hold(SoundLock);
-    AppendHeld();
+    Append();
 }
 
 void OutputLevel(uint8_t level) {
-    std::lock_guard<std::recursive_mutex> hold(SoundLock);
     AudioLevel.store(level, std::memory_order_relaxed);
-    AppendHeld();
+    Append();
 }
 
 void WavPlayer() {
-    uint32_t count;
-    {
-        std::lock_guard<std::recursive_mutex> hold(SoundLock);
-        count = SampleCount.load(std::memory_order_relaxed);
-        std::memcpy(WavImage, WavHeaderTemplate, WavHeaderSize);
-        PutLe32(WavImage + 4, count + 36);
-        PutLe32(WavImage + 40, count);
-        std::memcpy(WavImage + WavHeaderSize, SampleBuffer, count);
-        // Emptied before the play, not after: whatever is appended while the sound plays
-        // belongs to the next playback instead of being thrown away.
-        SampleCount.store(0, std::memory_order_relaxed);
-    }
-    // Only this thread writes the WAV image, so it is played without the lock.
+    const uint32_t count = SampleCount.load(std::memory_order_relaxed);
+    WriteWavHeader(WavImage, count);
+    std::memcpy(WavImage + WavHeaderSize, SampleBuffer, count);
+    SampleCount.store(0, std::memory_order_relaxed);
     if (SoundService != nullptr) SoundService(WavImage, WavHeaderSize + count);
 }
 
+void WriteWavHeader(uint8_t* out, uint32_t samples) {
+    std::memcpy(out, WavHeaderTemplate, WavHeaderSize);
+    PutLe32(out + 4, samples + 36);
+    PutLe32(out + 40, samples);
+}
+
 void BeginUtterance() {
-    SoundLock.lock();
     ++UtteranceDepth;
     SoundReady.store(0);
 }
 
 void EndUtterance() {
     SoundReady.store(1);
-    if (UtteranceDepth == 0) return;  // no utterance of this thread to end
-    --UtteranceDepth;
-    SoundLock.unlock();
+    if (UtteranceDepth != 0) --UtteranceDepth;
 }
 
 void ResetSoundOutput() {
+    UtteranceDepth = 0;
     AudioLevel.store(0);
     SampleRepeat.store(0);
     SampleCount.store(0);

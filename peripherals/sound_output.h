@@ -6,9 +6,9 @@
 // platform's sound service, which plays it to the end before it returns.
 // Leaves out: any filtering or mixing; silence that nothing wrote is not recorded.
 //
-// Two threads append: the timer interrupt model on the host thread and voice playback on the
-// firmware thread. Each run of appended samples is indivisible, and the host does not play
-// while the firmware is inside an utterance (BeginUtterance ... EndUtterance).
+// Two writers append: the timer interrupt model in the host tick and voice playback in the
+// firmware's step. They take turns on one thread, so each run of appended samples is whole
+// and a voice message is complete before the host can play it.
 #pragma once
 
 #include <atomic>
@@ -29,6 +29,8 @@ void AppendSample();
 // Puts level on the output and appends it, as one step that the other thread's output and
 // appends cannot split (the timer interrupt model's way of writing a level).
 void OutputLevel(uint8_t level);
+// Writes the 44-byte header of a WAV image of `samples` samples (8000 Hz, 8-bit, mono).
+void WriteWavHeader(uint8_t* out, uint32_t samples);
 // Builds the WAV image from the buffer, plays it through the sound service, empties the buffer.
 void WavPlayer();
 

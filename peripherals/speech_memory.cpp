@@ -18,6 +18,12 @@ void VoiceSeek(uint32_t page) {
     VoiceOffset = 0;
 }
 
+uint32_t VoiceMessagePages(uint8_t n) {
+    const uint64_t pos = uint64_t{VoiceHeaderSize} + n;
+    if (VoiceImageBase == nullptr || pos >= VoiceImageLength) return 0;
+    return VoiceImageBase[pos];
+}
+
 void VoiceReadByte() {
     // 64-bit position: a page index up to 8192 stays far inside, but any seek argument is safe.
     const uint64_t pos =

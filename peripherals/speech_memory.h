@@ -23,6 +23,9 @@ extern uint32_t VoicePage;             // page of the next byte
 extern uint32_t VoiceOffset;           // offset 0-527 of the next byte in its page
 
 void VoiceSeek(uint32_t page);
+// The length in pages of message n, from the directory (0 without an image);
+// leaves the read position alone.
+uint32_t VoiceMessagePages(uint8_t n);
 void VoiceReadByte();
 
 // Program-start state (the image stays where it is).

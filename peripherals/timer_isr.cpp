@@ -1,9 +1,9 @@
 #include "peripherals/timer_isr.h"
 
 #include "firmware/firmware_state.h"
-#include "host/host_tick.h"
 #include "peripherals/sound_output.h"
 
+std::atomic<uint32_t> BacklightOn{0};
 std::atomic<uint32_t> TicksToSecond{0};
 std::atomic<uint32_t> RunningCount{0};
 std::atomic<uint32_t> SecondCounts{0};
@@ -20,8 +20,7 @@ std::atomic<uint8_t> ClickCountdown{0};
 
 namespace {
 
-constexpr uint32_t SecondReload = 1995;  // a second is 1996 calls
-constexpr uint32_t ToneEnd = 1494;       // the tone sounds while TicksToSecond is above it
+constexpr uint32_t ToneEnd = 1494;  // the tone sounds while TicksToSecond is above it
 constexpr uint8_t ClickLength = 100;
 constexpr uint8_t ClicksOn = 0x04;  // bit of SettingsFlags
 
@@ -99,6 +98,7 @@ void TimerIsr() {
 }
 
 void ResetTimerIsr() {
+    BacklightOn.store(0);
     TicksToSecond.store(0);
     RunningCount.store(0);
     SecondCounts.store(0);

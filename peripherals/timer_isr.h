@@ -12,6 +12,10 @@
 #include <atomic>
 #include <cstdint>
 
+inline constexpr int TimerCallsPerTick = 200;   // 200 x 0.5 ms = one 100 ms host tick
+inline constexpr uint32_t SecondReload = 1995;  // a second is 1996 calls
+
+extern std::atomic<uint32_t> BacklightOn;  // the backlight output: 1 while the LCD is lit
 extern std::atomic<uint32_t> TicksToSecond;
 extern std::atomic<uint32_t> RunningCount;
 extern std::atomic<uint32_t> SecondCounts;

@@ -1,4 +1,4 @@
-#include "platform/headless/runner.h"
+#include "runner.h"
 
 int main(int argc, char** argv) {
     return RunnerMain(argc, argv);

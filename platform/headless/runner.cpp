@@ -1,4 +1,4 @@
-#include "platform/headless/runner.h"
+#include "runner.h"
 
 #include <chrono>
 #include <cstdio>
@@ -9,17 +9,10 @@
 #include <sstream>
 #include <thread>
 
-#include "firmware/speech.h"
-#include "host/host_tick.h"
-#include "host/shell.h"
-#include "host/tick_schedule.h"
-#include "peripherals/lcd_controller.h"
-#include "peripherals/lcd_renderer.h"
-#include "peripherals/pulse_source.h"
-#include "peripherals/sound_output.h"
-#include "platform/headless/lcd_text.h"
-#include "platform/headless/png_writer.h"
-#include "platform/headless/scenario.h"
+#include "lcd_text.h"
+#include "png_writer.h"
+#include "scenario.h"
+#include "simulator.h"
 
 const char RunnerUsage[] =
     "Usage: drk20vt5p-headless [OPTIONS]\n"
@@ -40,7 +33,7 @@ const char RunnerUsage[] =
     "Scenario steps: tick N | wait D(ms|s|min) | mode down | mode up | press mode [N] |\n"
     "  power | click X Y [left|right] | expect lcd \"LINE1\" \"LINE2\" | screenshot FILE |\n"
     "  pulses N\n"
-    "Exit codes: 0 ok, 1 an expect failed, 2 usage or script error, 3 firmware did not park.\n";
+    "Exit codes: 0 ok, 1 an expect failed, 2 usage or script error.\n";
 
 namespace {
 
@@ -71,38 +64,28 @@ bool ParseSayList(const std::string& text, std::vector<uint8_t>& list) {
 struct Recorder {
     bool keep = false;      // keep the samples for --wav
     bool realtime = false;  // hold the caller for the sound's length
-    uint64_t playedThisTick = 0;
     std::vector<uint8_t> samples;
 };
 Recorder TheRecorder;
 
+constexpr uint32_t WavHeaderBytes = 44;
+
 void RecordingSoundService(const uint8_t* wav, uint32_t bytes) {
-    if (bytes < WavHeaderSize) return;
-    const uint32_t count = bytes - WavHeaderSize;
-    TheRecorder.playedThisTick += count;
+    if (bytes < WavHeaderBytes) return;
+    const uint32_t count = bytes - WavHeaderBytes;
     if (TheRecorder.keep)
-        TheRecorder.samples.insert(TheRecorder.samples.end(), wav + 44, wav + bytes);
+        TheRecorder.samples.insert(TheRecorder.samples.end(), wav + WavHeaderBytes, wav + bytes);
     if (TheRecorder.realtime)
         std::this_thread::sleep_for(std::chrono::microseconds(count * 125ULL));
 }
 
-void PutLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 bool WriteWavFile(const std::string& path, const std::vector<uint8_t>& samples) {
-    static const uint8_t header[44] = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W', 'A', 'V',
-                                       'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,   1,   0,
-                                       1,   0,   0x40, 0x1f, 0,   0,   0x40, 0x1f, 0,   0,   1,
-                                       0,   8,   0,    'd',  'a', 't', 'a',  0,    0,   0,   0};
-    uint8_t h[44];
-    std::memcpy(h, header, 44);
+    uint8_t h[WavHeaderBytes];
     const uint32_t n = static_cast<uint32_t>(samples.size());
-    PutLe32(h + 4, n + 36);
-    PutLe32(h + 40, n);
+    SimWavHeader(h, n);
     std::ofstream out(path, std::ios::binary);
     if (!out) return false;
-    out.write(reinterpret_cast<const char*>(h), 44);
+    out.write(reinterpret_cast<const char*>(h), WavHeaderBytes);
     out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(n));
     return static_cast<bool>(out);
 }
@@ -128,36 +111,35 @@ struct Run {
 
     explicit Run(const RunnerOptions& o) : options(o) {}
 
-    bool ParkFailed() const { return ParkTimeout.load() != 0; }
-
     void WriteTrace() {
+        SimTickReport report;
+        SimReport(&report);
         line.clear();
         line += "{\"tick\":";
         line += std::to_string(tick);
         line += ",\"on\":";
-        line += FirmwareRunning.load() != 0 ? '1' : '0';
+        line += report.on != 0 ? '1' : '0';
         line += ",\"lcd\":[";
         JsonString(line, LcdLineText(0));
         line.push_back(',');
         JsonString(line, LcdLineText(1));
         line += "],\"cells\":[";
-        for (int i = 0; i < LcdCellCount; ++i) {
+        for (int i = 0; i < SimCellCount; ++i) {
             if (i) line.push_back(',');
-            line += std::to_string(LcdCells[i].load(std::memory_order_relaxed));
+            line += std::to_string(report.cells[i]);
         }
         line += "],\"cursor\":";
-        const int32_t position = LcdPosition.load();
-        if (LcdCursorOn.load() == 1 && position >= 0 && position <= 23) {
-            line += std::to_string(position);
+        if (report.cursor >= 0) {
+            line += std::to_string(report.cursor);
         } else {
             line += "null";
         }
         line += ",\"backlight\":";
-        line += BacklightOn.load() != 0 ? '1' : '0';
+        line += report.backlight != 0 ? '1' : '0';
         line += ",\"pulses\":";
-        line += std::to_string(FirmwareRunning.load() != 0 || PulsesLastTick ? PulsesLastTick : 0);
+        line += std::to_string(report.pulses);
         line += ",\"played\":";
-        line += std::to_string(TheRecorder.playedThisTick);
+        line += std::to_string(report.played);
         line += "}\n";
         std::fwrite(line.data(), 1, line.size(), trace);
     }
@@ -174,38 +156,25 @@ struct Run {
         std::fflush(stdout);
     }
 
-    // One host tick with its redraw, trace and show; false when the firmware did not park.
-    bool Tick() {
+    // One host tick with its trace and show.
+    void Tick() {
         if (options.realtime) {
             const int64_t now = SteadyUs();
             if (now < due) std::this_thread::sleep_for(std::chrono::microseconds(due - now));
         }
-        TheRecorder.playedThisTick = 0;
-        PulsesLastTick = 0;
-        HostTick();
+        SimTick();
         ++tick;
         if (options.realtime) due = NextTickDue(due, SteadyUs());
         // No picture is shown here: the panel image is composed only when a screenshot is
         // written (WritePanelPng redraws first), which keeps a fast-forward run fast.
         if (trace) WriteTrace();
         if (options.show) Show();
-        return !ParkFailed();
     }
 
-    bool Ticks(uint64_t n) {
-        for (uint64_t i = 0; i < n; ++i) {
-            if (!Tick()) return false;
-        }
-        return true;
+    void Ticks(uint64_t n) {
+        for (uint64_t i = 0; i < n; ++i) Tick();
     }
 };
-
-int ParkFailure(const Run& run) {
-    std::fprintf(stderr,
-                 "drk20vt5p-headless: the firmware did not park within %d ms (after tick %llu)\n",
-                 ParkTimeoutMs, static_cast<unsigned long long>(run.tick));
-    return 3;
-}
 
 }  // namespace
 
@@ -280,12 +249,10 @@ int RunnerMain(int argc, const char* const* argv) {
     TheRecorder = Recorder{};
     TheRecorder.keep = !options.wav.empty();
     TheRecorder.realtime = options.realtime;
-    SoundService = RecordingSoundService;
+    SimSetSoundService(RecordingSoundService);
 
     if (options.saySet) {
-        SampleRepeat.store(1);
-        for (uint8_t n : options.say) PlayMessage(n);
-        if (SampleCount.load() != 0) WavPlayer();
+        SimSay(options.say.data(), static_cast<int>(options.say.size()));
         if (!options.wav.empty() && !WriteWavFile(options.wav, TheRecorder.samples)) {
             std::fprintf(stderr, "drk20vt5p-headless: cannot write %s\n", options.wav.c_str());
             return 2;
@@ -335,39 +302,36 @@ int RunnerMain(int argc, const char* const* argv) {
 
     int exitCode = 0;
     run.due = SteadyUs() + TickPeriodUs;
-    StartupPowerOn();
-    InitLcdView();
-    if (run.ParkFailed()) exitCode = ParkFailure(run);
+    SimStart();
 
     const std::string scriptName = options.script == "-" ? "<stdin>" : options.script;
     for (const Step& step : script.steps) {
         if (exitCode != 0) break;
-        bool ok = true;
         switch (step.kind) {
             case StepKind::Tick:
-                ok = run.Ticks(step.count);
+                run.Ticks(step.count);
                 break;
             case StepKind::ModeDown:
-                ButtonPress(ButtonTable[1].left + 15, ButtonTable[1].top + 15);
+                SimPress(SimMode);
                 break;
             case StepKind::ModeUp:
-                ButtonRelease();
+                SimMouseUp();
                 break;
             case StepKind::PressMode:
-                ButtonPress(ButtonTable[1].left + 15, ButtonTable[1].top + 15);
-                ok = !run.ParkFailed() && run.Ticks(step.count);
-                if (ok) ButtonRelease();
+                SimPress(SimMode);
+                run.Ticks(step.count);
+                SimMouseUp();
                 break;
             case StepKind::Power:
-                ButtonPress(ButtonTable[0].left + 15, ButtonTable[0].top + 15);
-                if (!run.ParkFailed()) ButtonRelease();
+                SimPress(SimPower);
+                SimMouseUp();
                 break;
             case StepKind::Click:
-                ButtonPress(step.x, step.y);
-                if (!run.ParkFailed()) ButtonRelease();
+                SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
+                SimMouseUp();
                 break;
             case StepKind::Pulses:
-                CheckSourcePulses += static_cast<uint32_t>(step.count);
+                SimCheckSource(static_cast<uint32_t>(step.count));
                 break;
             case StepKind::Screenshot:
                 if (!WritePanelPng(step.text[0])) {
@@ -391,9 +355,8 @@ int RunnerMain(int argc, const char* const* argv) {
                 break;
             }
         }
-        if (!ok || run.ParkFailed()) exitCode = ParkFailure(run);
     }
-    if (exitCode == 0 && !run.Ticks(options.ticks)) exitCode = ParkFailure(run);
+    if (exitCode == 0) run.Ticks(options.ticks);
 
     if (run.trace) std::fflush(run.trace);
     if (traceFile) std::fclose(traceFile);
@@ -407,6 +370,5 @@ int RunnerMain(int argc, const char* const* argv) {
         if (exitCode == 0) exitCode = 1;
     }
     std::fflush(stdout);
-    // The firmware thread is left to end with the process, as in the window.
     return exitCode;
 }

@@ -25,7 +25,7 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
                         std::string& error);
 
 // Runs the whole program; returns the exit code (0 ok, 1 expect failed, 2 usage or script
-// error, 3 the firmware did not park).
+// error).
 int RunnerMain(int argc, const char* const* argv);
 
 extern const char RunnerUsage[];

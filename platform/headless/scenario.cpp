@@ -1,4 +1,4 @@
-#include "platform/headless/scenario.h"
+#include "scenario.h"
 
 #include <cctype>
 

@@ -3,18 +3,14 @@
 // The window's behaviour is the core's shell logic: creation powers the instrument on and
 // initialises the LCD view; every 100 ms tick runs the host tick and redraws; an expose
 // redraws; either mouse button down is the button hit test, either button up releases MODE;
-// keys and mouse movement do nothing. The firmware thread is left to end with the process.
+// keys and mouse movement do nothing. The firmware is a fiber of this thread.
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "host/host_tick.h"
-#include "host/shell.h"
-#include "host/tick_schedule.h"
-#include "peripherals/lcd_renderer.h"
-#include "peripherals/sound_output.h"
-#include "platform/sdl/sdl_sound.h"
+#include "sdl_sound.h"
+#include "simulator.h"
 
 namespace {
 
@@ -29,8 +25,7 @@ SDL_Texture* Texture = nullptr;
 
 // Composes the panel and puts the finished frame into the window in one operation.
 void Redraw() {
-    RedrawLcd();
-    SDL_UpdateTexture(Texture, nullptr, PanelFrame, PanelWidth * 3);
+    SDL_UpdateTexture(Texture, nullptr, SimFrame(), SimFrameWidth() * 4);
     SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
     SDL_RenderPresent(Renderer);
 }
@@ -58,33 +53,33 @@ int main(int, char**) {
         return Fail("no display");
     }
 
-    SDL_Window* window = SDL_CreateWindow("DRK-20VT5P", SDL_WINDOWPOS_CENTERED,
-                                          SDL_WINDOWPOS_CENTERED, PanelWidth, PanelHeight, 0);
+    SDL_Window* window =
+        SDL_CreateWindow("DRK-20VT5P", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                         SimFrameWidth(), SimFrameHeight(), 0);
     if (!window) return Fail("no window");
     Renderer = SDL_CreateRenderer(window, -1, 0);
     if (!Renderer) Renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!Renderer) return Fail("no renderer");
-    Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STREAMING,
-                                PanelWidth, PanelHeight);
+    Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                SimFrameWidth(), SimFrameHeight());
     if (!Texture) return Fail("no texture");
 
     if (OpenSdlSound()) {
-        SoundService = SdlSoundService;
+        SimSetSoundService(SdlSoundService);
     } else {
         std::fprintf(stderr, "drk20vt5p: no audio device (%s); the instrument is silent\n",
                      SDL_GetError());
     }
 
     // Window creation: power-on, the LCD view, the 100 ms timer.
-    StartupPowerOn();
-    InitLcdView();
+    SimStart();
     Redraw();
     int64_t due = NowUs() + TickPeriodUs;
 
     for (;;) {
         const int64_t now = NowUs();
         if (now >= due) {
-            HostTick();
+            SimTick();
             Redraw();
             due = NextTickDue(due, NowUs());
             continue;
@@ -94,7 +89,6 @@ int main(int, char**) {
         if (!SDL_WaitEventTimeout(&event, waitMs)) continue;
         switch (event.type) {
             case SDL_QUIT:
-                // The firmware thread is left to end with the process.
                 CloseSdlSound();
                 SDL_Quit();
                 return 0;
@@ -104,14 +98,13 @@ int main(int, char**) {
             case SDL_MOUSEBUTTONDOWN:
                 if (event.button.button == SDL_BUTTON_LEFT ||
                     event.button.button == SDL_BUTTON_RIGHT) {
-                    ButtonPress(static_cast<uint32_t>(event.button.x),
-                                static_cast<uint32_t>(event.button.y));
+                    SimMouseDown(event.button.x, event.button.y);
                 }
                 break;
             case SDL_MOUSEBUTTONUP:
                 if (event.button.button == SDL_BUTTON_LEFT ||
                     event.button.button == SDL_BUTTON_RIGHT) {
-                    ButtonRelease();
+                    SimMouseUp();
                 }
                 break;
             default:

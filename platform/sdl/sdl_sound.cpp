@@ -1,4 +1,4 @@
-#include "platform/sdl/sdl_sound.h"
+#include "sdl_sound.h"
 
 #include <SDL.h>
 

@@ -4,7 +4,7 @@
 // initialises the LCD view and arms the 100 ms timer; every timer message runs the host tick,
 // redraws and invalidates the window, whose paint redraws once more; either mouse button down
 // is the button hit test, either button up releases MODE; keys, mouse movement and sizing do
-// nothing and the background is never erased. The firmware thread ends with the process.
+// nothing and the background is never erased. The firmware is a fiber of this thread.
 //
 // Resources: bitmap 100 is the panel picture (its size is the window's outer size, and its
 // pixels are what the renderer composes every frame from), raw data 101 the speech memory
@@ -15,21 +15,18 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
-#include "host/host_tick.h"
-#include "host/shell.h"
-#include "peripherals/lcd_renderer.h"
-#include "peripherals/sound_output.h"
-#include "peripherals/speech_memory.h"
-
-// The panel picture the library carries, used when bitmap resource 100 cannot be read.
-extern "C" const uint8_t PanelBmpData[];
-extern "C" const uint32_t PanelBmpDataSize;
+#include "simulator.h"
 
 HWND MainWindow = nullptr;
 HBITMAP PanelBitmap = nullptr;
 
 namespace {
+
+// The size of PanelBitmap; also the window's outer size.
+int32_t PanelWidth = 0;
+int32_t PanelHeight = 0;
 
 const char ClassName[] = "CodeBlocksWindowsApp";
 const char Title[] = "DRK-20VT5P";
@@ -43,44 +40,37 @@ constexpr int32_t DibStride(int32_t width) {
     return (width * 3 + 3) / 4 * 4;
 }
 constexpr uint32_t BmpHeaderSize = 54;  // file header 14 + information header 40
-constexpr uint32_t DibMaxBytes = DibStride(PanelMaxWidth) * PanelMaxHeight;
-
-// The panel picture read back from PanelBitmap as a 24-bit BMP file image (top-down rows),
-// the form the renderer decodes. Filled once at start-up.
-uint8_t PanelBmpImage[BmpHeaderSize + DibMaxBytes];
-// The composed frame in the device's byte order (BGR, padded rows); rebuilt every redraw.
-uint8_t FramePixels[DibMaxBytes];
 
 void PutLe(uint8_t* p, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-BITMAPINFO TopDownInfo(int32_t width, int32_t height) {
+BITMAPINFO TopDownInfo(int32_t width, int32_t height, WORD bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;  // negative: rows from the top down
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biBitCount = bits;
     info.bmiHeader.biCompression = BI_RGB;
     return info;
 }
 
-// Hands the pixels of PanelBitmap to the renderer as the panel picture. False when there is
-// no bitmap, it is larger than the frame or its pixels cannot be read.
+// Hands the pixels of PanelBitmap to the core as the panel picture, read back as a 24-bit
+// BMP file image (top-down rows), the form the core decodes. False when there is no bitmap
+// or its pixels cannot be read.
 bool UsePanelBitmap() {
-    if (PanelBitmap == nullptr || PanelWidth <= 0 || PanelHeight <= 0 ||
-        PanelWidth > PanelMaxWidth || PanelHeight > PanelMaxHeight)
-        return false;
-    BITMAPINFO info = TopDownInfo(PanelWidth, PanelHeight);
+    if (PanelBitmap == nullptr || PanelWidth <= 0 || PanelHeight <= 0) return false;
+    const uint32_t pixelBytes = static_cast<uint32_t>(DibStride(PanelWidth) * PanelHeight);
+    std::vector<uint8_t> image(BmpHeaderSize + pixelBytes);
+    BITMAPINFO info = TopDownInfo(PanelWidth, PanelHeight, 24);
     HDC screen = GetDC(nullptr);
     const int rows = GetDIBits(screen, PanelBitmap, 0, static_cast<UINT>(PanelHeight),
-                               PanelBmpImage + BmpHeaderSize, &info, DIB_RGB_COLORS);
+                               image.data() + BmpHeaderSize, &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     if (rows != PanelHeight) return false;
 
-    const uint32_t pixelBytes = static_cast<uint32_t>(DibStride(PanelWidth) * PanelHeight);
-    uint8_t* h = PanelBmpImage;
+    uint8_t* h = image.data();
     h[0] = 'B';
     h[1] = 'M';
     PutLe(h + 2, BmpHeaderSize + pixelBytes, 4);
@@ -92,7 +82,7 @@ bool UsePanelBitmap() {
     PutLe(h + 26, 1, 2);
     PutLe(h + 28, 24, 2);
     std::memset(h + 30, 0, 24);  // no compression, sizes and palette left to their defaults
-    return LoadPanelPicture(PanelBmpImage, BmpHeaderSize + pixelBytes);
+    return SimSetPanelPicture(image.data(), BmpHeaderSize + pixelBytes);
 }
 
 // Step 1 of the start-up: bitmap resource 100 and its size.
@@ -103,9 +93,10 @@ void LoadPanel(HINSTANCE instance) {
         PanelWidth = header.bmWidth;
         PanelHeight = header.bmHeight;
     }
-    // Without a usable resource the library's own copy is drawn; either way PanelWidth and
-    // PanelHeight now describe the picture that every frame is composed from.
-    if (!UsePanelBitmap()) LoadPanelPicture(PanelBmpData, PanelBmpDataSize);
+    // Without a usable resource the core's own copy is drawn.
+    UsePanelBitmap();
+    PanelWidth = SimFrameWidth();
+    PanelHeight = SimFrameHeight();
 }
 
 // Step 3: raw data resource 101, held for the whole run.
@@ -113,9 +104,8 @@ void LoadVoiceImage(HINSTANCE instance) {
     HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(VoiceResource), RT_RCDATA);
     HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
     const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (data == nullptr) return;  // the library's own copy stays in use
-    VoiceImageBase = static_cast<const uint8_t*>(data);
-    VoiceImageLength = SizeofResource(instance, found);
+    if (data == nullptr) return;  // the core's own copy stays in use
+    SimSetVoiceImage(static_cast<const uint8_t*>(data), SizeofResource(instance, found));
 }
 
 // The sound service: plays the in-memory WAV image and returns when it has been heard.
@@ -125,20 +115,11 @@ void WindowsSoundService(const uint8_t* wav, uint32_t) {
 
 // Composes the panel and puts the finished frame into the window in one operation.
 void PutFrame(HDC dc) {
-    RedrawLcd();
-    const int32_t width = PanelWidth, height = PanelHeight, stride = DibStride(width);
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* src = PanelFrame + static_cast<size_t>(y) * width * 3;
-        uint8_t* dst = FramePixels + static_cast<size_t>(y) * stride;
-        for (int32_t x = 0; x < width; ++x, src += 3, dst += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        }
-    }
-    const BITMAPINFO info = TopDownInfo(width, height);
+    const uint32_t* frame = SimFrame();  // 32-bit pixels in the bitmap's own byte order
+    const int32_t width = SimFrameWidth(), height = SimFrameHeight();
+    const BITMAPINFO info = TopDownInfo(width, height, 32);
     SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
-                      static_cast<UINT>(height), FramePixels, &info, DIB_RGB_COLORS);
+                      static_cast<UINT>(height), frame, &info, DIB_RGB_COLORS);
 }
 
 void Redraw() {
@@ -153,12 +134,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     MainWindow = window;
     switch (message) {
         case WM_CREATE:
-            StartupPowerOn();
-            InitLcdView();
+            SimStart();
             SetTimer(window, TimerId, TimerPeriodMs, nullptr);
             return 0;
         case WM_DESTROY:
-            // The firmware thread is left to end with the process.
             KillTimer(window, TimerId);
             PostQuitMessage(0);
             return 0;
@@ -172,17 +151,17 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case WM_ERASEBKGND:
             return 1;
         case WM_TIMER:
-            HostTick();
+            SimTick();
             Redraw();
             InvalidateRect(window, nullptr, TRUE);
             return 0;
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
-            ButtonPress(LOWORD(lParam), HIWORD(lParam));
+            SimMouseDown(LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
-            ButtonRelease();
+            SimMouseUp();
             return 0;
         case WM_SIZE:
         case WM_KEYDOWN:
@@ -215,7 +194,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     }
 
     LoadVoiceImage(instance);
-    SoundService = WindowsSoundService;
+    SimSetSoundService(WindowsSoundService);
 
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);

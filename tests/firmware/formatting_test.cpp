@@ -7,7 +7,7 @@
 #include <string>
 
 #include "firmware/firmware_state.h"
-#include "host/host_tick.h"
+#include "host/reset.h"
 
 namespace {
 

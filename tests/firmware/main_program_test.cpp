@@ -84,7 +84,7 @@ TEST_F(PowerOnTest, ModeKeySampledAtTheEighthTickOpensTheServiceMenuWithTheAcces
         Tick(PowerOnTicks - c.downAfter);
         // Held through the whole power-on: the greeting has played, then nothing moves until
         // the key comes up, however many ticks pass.
-        EXPECT_EQ(FirmwarePark.load(), ParkedOnModeKey);
+        EXPECT_EQ(FirmwarePark, ParkedOnModeKey);
         Tick(30);
         EXPECT_EQ(LcdLineText(0), Designation);
         EXPECT_EQ(SettingsFlags.load(), 0);

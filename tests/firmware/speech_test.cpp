@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "firmware/firmware_state.h"
-#include "host/host_tick.h"
+#include "host/reset.h"
 #include "peripherals/sound_output.h"
 #include "peripherals/speech_memory.h"
 

@@ -152,12 +152,12 @@ TEST_F(TickWaitTest, PowerOnKeepsModeKeyHeldAndStartupReleasesIt) {
     Tick(1);
     ASSERT_EQ(FirmwareRunning.load(), 0u);
     ModeDown();
-    ButtonPress(ButtonTable[0].left + 15, ButtonTable[0].top + 15);
+    SimPress(SimPower);
     EXPECT_EQ(FirmwareRunning.load(), 1u);
     EXPECT_EQ(ModeKeyLevel.load(), 0);
 }
 
-TEST_F(TickWaitTest, ResetEndsAThreadParkedOnTheModeKey) {
+TEST_F(TickWaitTest, ResetEndsAFirmwareParkedOnTheModeKey) {
     static std::atomic<int> reached{0};
     reached.store(0);
     Start([] {
@@ -171,29 +171,53 @@ TEST_F(TickWaitTest, ResetEndsAThreadParkedOnTheModeKey) {
     EXPECT_EQ(reached.load(), 0);
     ModeUp();
     EXPECT_EQ(reached.load(), 1);
+    ModeDown();
+    Tick(1);
     ResetSimulator();
-    EXPECT_TRUE(FirmwareIsParked());
+    EXPECT_EQ(FirmwarePark, ParkedStopped);
+    EXPECT_EQ(FirmwareThreadHandle.load(), 0);
     EXPECT_EQ(FirmwareRunning.load(), 0u);
+    // Released where it waited: none of its code runs again, and the next start is fresh.
+    reached.store(0);
+    Start([] {
+        WaitMs(100);
+        reached.store(2);
+        for (;;) WaitMs(100);
+    });
+    Tick(1);
+    EXPECT_EQ(reached.load(), 2);
 }
 
 }  // namespace
 
 namespace {
 
-TEST_F(TickWaitTest, FirmwareThatDoesNotParkIsReported) {
-    static std::atomic<int> release{0};
-    release.store(0);
+// The firmware is a fiber of the caller's thread: its steps run inside the tick and the
+// input calls that let one of its waits go on, and nowhere else.
+TEST_F(TickWaitTest, FirmwareStepsRunInsideTheCallsOnTheCallersThread) {
+    static std::thread::id seen;
+    static std::atomic<int> steps{0};
+    steps.store(0);
+    seen = std::thread::id();
     Start([] {
-        WaitMs(100);
-        // A step that never reaches the next wait until the test lets it go.
-        while (release.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        for (;;) WaitMs(100);
+        seen = std::this_thread::get_id();
+        for (;;) {
+            WaitMs(100);
+            steps.fetch_add(1);
+            AwaitModeKeyRelease();
+        }
     });
-    HostTick();
-    EXPECT_EQ(ParkTimeout.load(), 1);
-    EXPECT_FALSE(FirmwareIsParked());
-    release.store(1);
-    EXPECT_TRUE(WaitFirmwareParked());
+    EXPECT_EQ(seen, std::this_thread::get_id());  // started inside the window's creation
+    EXPECT_EQ(steps.load(), 0);
+    Tick(1);
+    EXPECT_EQ(steps.load(), 1);
+    ModeDown();
+    Tick(2);  // parked on the key: the second tick waits for the release
+    EXPECT_EQ(steps.load(), 2);
+    ModeUp();  // the release lets it go on at once: it takes the tick that was raised
+    EXPECT_EQ(steps.load(), 3);
+    Tick(1);
+    EXPECT_EQ(steps.load(), 4);
 }
 
 }  // namespace

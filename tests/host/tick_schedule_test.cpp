@@ -1,9 +1,9 @@
 // The real-time tick schedule: absolute deadlines, and one tick after a long hold.
-#include "host/tick_schedule.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "simulator.h"
 
 namespace {
 

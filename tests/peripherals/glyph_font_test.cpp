@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_tick.h"
+#include "host/reset.h"
 #include "peripherals/lcd_renderer.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "host/host_tick.h"
+#include "host/reset.h"
 
 namespace {
 

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "host/host_tick.h"
+#include "host/reset.h"
 #include "host/shell.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/panel_bmp.h"
+#include "peripherals/timer_isr.h"
 
 // Every allocation of the test binary goes through here, so a test can count them. Kept out of
 // line so that the compiler does not pair an inlined free with the allocation it came from.

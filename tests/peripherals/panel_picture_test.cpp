@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/host_tick.h"
+#include "host/reset.h"
 #include "host/shell.h"
 #include "peripherals/lcd_renderer.h"
 #include "peripherals/panel_bmp.h"

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "firmware/display.h"
@@ -188,41 +187,6 @@ TEST_F(SoundOutputTest, UtterancesFromTheFirmwareThreadPlayWholeBetweenClicks) {
         Tick();
     }
     EXPECT_EQ(UtterancesDone.load(), UtteranceCount);
-    EXPECT_EQ(CheckPlayed(played.wavs), UtteranceCount);
-}
-
-TEST_F(SoundOutputTest, UtterancesAppendedAlongsideTheInterruptCallsStayWhole) {
-    // Without lock-step: a thread speaks while this one runs the host's sound work at full
-    // speed, with clicks that start anywhere in a tick and run across tick boundaries.
-    UtterancesDone.store(0);
-    SettingsFlags.store(0x04);
-    TicksToSecond.store(1995);
-    SampleRepeat.store(1);
-    std::atomic<bool> go{false};
-    std::thread speaker([&go] {
-        while (!go.load()) std::this_thread::yield();
-        for (int n = 0; n < UtteranceCount; ++n) {
-            AppendUtterance();
-            std::this_thread::yield();
-        }
-    });
-    go.store(true);
-    for (int t = 0; UtterancesDone.load() < UtteranceCount || t < 100; ++t) {
-        const int pulseAt = (t * 37) % 200;
-        SampleRepeat.store(4);
-        for (int k = 0; k < 200; ++k) {
-            if (k == pulseAt) TickPulses.store(1);
-            TimerIsr();
-        }
-        SampleRepeat.store(1);
-        if (SoundReady.load() == 1 && SampleCount.load() != 0) WavPlayer();
-    }
-    speaker.join();
-    // Let the last click end, then play what is left.
-    SampleRepeat.store(4);
-    for (int k = 0; k < 200; ++k) TimerIsr();
-    SampleRepeat.store(1);
-    if (SampleCount.load() != 0) WavPlayer();
     EXPECT_EQ(CheckPlayed(played.wavs), UtteranceCount);
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_tick.h"
+#include "host/reset.h"
 #include "peripherals/sound_output.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// Random soak: the whole instrument driven in lock-step for hours of instrument time with
-// random but reproducible input, checking the machine's invariants after every tick.
+// Random soak: the whole instrument driven through the simulator's surface for hours of instrument
+// time with random but reproducible input, checking the machine's invariants after every tick.
 //
 // Input comes from a std::mt19937_64 seeded with --seed: MODE presses of every length, long
 // holds, POWER clicks at any moment (also during the power-on, in the editor, right after an
@@ -10,7 +10,7 @@
 //   drk_soak [--seed S] [--hours H] [--report] [--replay]
 //
 // --report prints what the run covered and how fast it went; --replay runs the same seed a
-// second time in the same process (after ResetSimulator) and fails unless both runs gave the
+// second time in the same process (after SimReset) and fails unless both runs gave the
 // same digest of every tick's LCD, cursor, backlight and sound.
 #include <chrono>
 #include <cmath>
@@ -25,13 +25,14 @@
 #include <thread>
 
 #include "firmware/firmware_state.h"
+#include "host/firmware_thread.h"
 #include "host/host_tick.h"
-#include "host/shell.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/lcd_renderer.h"
 #include "peripherals/pulse_source.h"
 #include "peripherals/sound_output.h"
 #include "peripherals/timer_isr.h"
+#include "simulator.h"
 
 namespace {
 
@@ -264,30 +265,28 @@ struct Soak {
         log[logged++ % 24] = {tick, action};
         switch (action.act) {
             case Act::ModeDown:
-                ButtonPress(static_cast<uint32_t>(ButtonTable[1].left + 15),
-                            static_cast<uint32_t>(ButtonTable[1].top + 15));
+                SimPress(SimMode);
                 modeHeld = true;
                 break;
             case Act::ModeUp:
-                ButtonRelease();
+                SimMouseUp();
                 modeHeld = false;
                 break;
             case Act::Power:
                 ++Seen.powerClicks;
-                ButtonPress(static_cast<uint32_t>(ButtonTable[0].left + 15),
-                            static_cast<uint32_t>(ButtonTable[0].top + 15));
-                ButtonRelease();
+                SimPress(SimPower);
+                SimMouseUp();
                 modeHeld = false;
                 break;
             case Act::Click:
                 ++Seen.panelClicks;
-                ButtonPress(action.a, action.b);
-                ButtonRelease();
+                SimMouseDown(static_cast<int32_t>(action.a), static_cast<int32_t>(action.b));
+                SimMouseUp();
                 modeHeld = false;
                 break;
             case Act::Pulses:
                 ++Seen.extraPulses;
-                CheckSourcePulses += action.a;
+                SimCheckSource(action.a);
                 break;
             case Act::Burst:
                 burstPerTick = action.a;
@@ -345,7 +344,6 @@ struct Soak {
 
     bool Check() {
         if (!SoundFault.empty()) return Fail("sound service: " + SoundFault);
-        if (ParkTimeout.load() != 0) return Fail("the firmware did not park within the bound");
 
         const uint32_t running = FirmwareRunning.load();
         for (int i = 0; i < LcdCellCount; ++i) {
@@ -397,8 +395,9 @@ struct Soak {
         lastArmed = DoseResetArmed;
 
         if (running != 0) {
-            if (!FirmwareIsParked()) return Fail("the firmware is not parked after the tick");
-            const uint8_t park = FirmwarePark.load();
+            const uint8_t park = FirmwarePark;
+            if (park != ParkedInWait && park != ParkedOnModeKey)
+                return Fail("the firmware is not waiting after the tick");
             // While measuring (the power-on over, not in the menu, waiting for a tick).
             if (park == ParkedInWait && PowerKeyEnabled == 1 && MenuActive == 0) {
                 const uint8_t m = MeasureMode;
@@ -414,7 +413,7 @@ struct Soak {
                 return Fail("a complete sound of " + std::to_string(SampleCount.load()) +
                             " samples was left unplayed");
         } else {
-            if (FirmwarePark.load() != ParkedStopped || !FirmwareIsParked())
+            if (FirmwarePark != ParkedStopped || FirmwareThreadHandle.load() != 0)
                 return Fail("instrument off but the firmware is not stopped");
             for (int i = 0; i < LcdCellCount; ++i) {
                 if (LcdCells[i].load() != 0x20) return Fail("instrument off but the LCD not blank");
@@ -422,7 +421,8 @@ struct Soak {
             if (LcdCursorOn.load() != 0 || BacklightOn.load() != 0)
                 return Fail("instrument off with cursor or backlight on");
             if (lastRunning != 0) {
-                // Just switched off: the firmware thread must really be gone.
+                // Just switched off: no thread of any kind was left behind (the firmware is a
+                // fiber of this thread).
                 ++Seen.powerOffs;
                 const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
                 int threads = ThreadCount();
@@ -453,8 +453,7 @@ struct Soak {
         if (ReducedVariant == 1) ++Seen.reducedTicks;
         if (OverRange.load() != 0) ++Seen.overRangeTicks;
         if (ThresholdAlarm.load() != 0 || DoseAlarm != 0) ++Seen.alarmTicks;
-        const uint8_t park = FirmwarePark.load();
-        if (park == ParkedOnModeKey) {
+        if (FirmwarePark == ParkedOnModeKey) {
             ++Seen.ticksHeldOnModeKey;
         } else if (PowerKeyEnabled == 0) {
             ++Seen.ticksPowerOn;
@@ -470,7 +469,7 @@ struct Soak {
     // One host tick as a front end runs it, then the checks.
     bool Tick() {
         if (burstTicks != 0) {
-            CheckSourcePulses += burstPerTick;
+            SimCheckSource(burstPerTick);
             --burstTicks;
         }
         const uint32_t wasRunning = FirmwareRunning.load();
@@ -478,8 +477,8 @@ struct Soak {
         const uint32_t toSecondBefore = TicksToSecond.load();
         const bool serviceBefore = MenuActive == 1 && ServiceLocked == 0;
         PlayedThisTick = 0;
-        HostTick();
-        RedrawLcd();
+        SimTick();
+        SimFrame();
         ++tick;
         if (wasRunning == 0 && (SampleCount.load() != sampleCountBefore ||
                                 TicksToSecond.load() != toSecondBefore || PlayedThisTick != 0)) {
@@ -517,10 +516,9 @@ struct Soak {
         // thread; one thread started and joined first keeps them out of the count.
         std::thread([] {}).join();
         baselineThreads = ThreadCount();
-        SoundService = CheckingSoundService;
-        StartupPowerOn();
+        SimSetSoundService(CheckingSoundService);
+        SimStart();
         ++Seen.powerOns;
-        InitLcdView();
         lastRunning = FirmwareRunning.load();
         if (!Check()) return false;
         while (tick < ticks) {
@@ -531,7 +529,6 @@ struct Soak {
                 const bool off = FirmwareRunning.load() == 0;
                 Apply(action);
                 if (off && FirmwareRunning.load() != 0) ++Seen.powerOns;
-                if (ParkTimeout.load() != 0) return Fail("the firmware did not park after input");
                 continue;
             }
             for (uint32_t i = 0; i < action.a && tick < ticks; ++i) {
@@ -653,7 +650,7 @@ int main(int argc, char** argv) {
 
     if (o.replay) {
         const uint64_t first = Seen.digest;
-        ResetSimulator();
+        SimReset();
         Seen = Coverage{};
         Soak again(o.seed);
         if (!again.Run(ticks)) {
@@ -673,6 +670,6 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(o.seed),
                     static_cast<unsigned long long>(first));
     }
-    ResetSimulator();
+    SimReset();
     return 0;
 }

@@ -1,6 +1,7 @@
-// Test fixture: the whole simulated machine in lock-step, driven tick by tick.
+// Test fixture: the whole simulated machine, driven tick by tick through the simulator's
+// surface.
 //
-// Every test starts from the program-start state and leaves no firmware thread behind. The
+// Every test starts from the program-start state and leaves no firmware behind. The
 // fixture's sound service records what the host plays.
 #pragma once
 
@@ -11,11 +12,14 @@
 #include <vector>
 
 #include "firmware/main_program.h"
+#include "host/firmware_thread.h"
 #include "host/host_tick.h"
-#include "host/shell.h"
+#include "host/reset.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/lcd_renderer.h"
 #include "peripherals/sound_output.h"
+#include "peripherals/timer_isr.h"
+#include "simulator.h"
 
 struct PlayedSounds {
     std::vector<std::vector<uint8_t>> wavs;  // each playback's whole WAV image
@@ -28,30 +32,26 @@ protected:
     PlayedSounds played;
 
     void SetUp() override {
-        ResetSimulator();
+        SimReset();
         PlayedSounds::current = &played;
-        SoundService = PlayedSounds::Service;
+        SimSetSoundService(PlayedSounds::Service);
     }
     void TearDown() override {
-        ResetSimulator();
-        SoundService = nullptr;
+        SimReset();
+        SimSetSoundService(nullptr);
         PlayedSounds::current = nullptr;
     }
 
     // Starts the instrument as the window does: power-on, then the LCD view.
     void Start(FirmwareEntryFn entry = FirmwareMain) {
         FirmwareEntry = entry;
-        StartupPowerOn();
-        InitLcdView();
+        SimStart();
     }
     void Tick(int n = 1) {
-        for (int i = 0; i < n; ++i) {
-            HostTick();
-            ASSERT_EQ(ParkTimeout.load(), 0) << "firmware did not park";
-        }
+        for (int i = 0; i < n; ++i) SimTick();
     }
-    void ModeDown() { ButtonPress(ButtonTable[1].left + 15, ButtonTable[1].top + 15); }
-    void ModeUp() { ButtonRelease(); }
+    void ModeDown() { SimPress(SimMode); }
+    void ModeUp() { SimMouseUp(); }
     // MODE held for `ticks` ticks, then released.
     void PressMode(int ticks) {
         ModeDown();
@@ -59,14 +59,14 @@ protected:
         ModeUp();
     }
     void ClickPower() {
-        ButtonPress(ButtonTable[0].left + 15, ButtonTable[0].top + 15);
-        ButtonRelease();
+        SimPress(SimPower);
+        SimMouseUp();
     }
     // LCD line 0 or 1 as raw glyph codes.
     static std::vector<uint8_t> Cells(int line) {
-        std::vector<uint8_t> cells;
-        for (int i = 0; i < 12; ++i) cells.push_back(LcdCells[line * 12 + i].load());
-        return cells;
+        SimTickReport report;
+        SimReport(&report);
+        return std::vector<uint8_t>(report.cells + line * 12, report.cells + line * 12 + 12);
     }
     // LCD line as a string of glyph codes (printable for ASCII).
     static std::string Line(int line) {
