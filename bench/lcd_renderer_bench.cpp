@@ -3,9 +3,10 @@
 // second on the host thread.
 #include <benchmark/benchmark.h>
 
-#include "host/host_tick.h"
+#include "host/reset.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/lcd_renderer.h"
+#include "peripherals/timer_isr.h"
 
 namespace {
 

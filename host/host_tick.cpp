@@ -50,7 +50,7 @@ void HostTick() {
     PulseSource();
     AddCheckSourcePulses();
     SampleRepeat.store(4, std::memory_order_relaxed);
-    for (int i = 0; i < TimerCallsPerTick; ++i) TimerIsr();
+    TimerIsrRun(TimerCallsPerTick);
     SampleRepeat.store(1, std::memory_order_relaxed);
     if (SoundReady.load() == 1 && SampleCount.load() != 0) WavPlayer();
 

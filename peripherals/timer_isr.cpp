@@ -97,6 +97,29 @@ void TimerIsr() {
     BacklightOn.store(backlight, Relaxed);
 }
 
+void TimerIsrRun(int calls) {
+    while (calls > 0) {
+        const uint32_t toSecond = TicksToSecond.load(Relaxed);
+        const bool quiet = toSecond != 0 && TickPulses.load(Relaxed) == 0 &&
+                           ClickCountdown.load(Relaxed) == 0 &&
+                           (toSecond <= ToneEnd || AlarmTone.load(Relaxed) == 0);
+        if (!quiet) {
+            TimerIsr();
+            --calls;
+            continue;
+        }
+        // Each of these calls: the tone stays off (and is switched off below its end), the
+        // output is complete, the second counts down by one, the backlight output is set.
+        const uint32_t stretch =
+            toSecond < static_cast<uint32_t>(calls) ? toSecond : static_cast<uint32_t>(calls);
+        if (toSecond <= ToneEnd) AlarmTone.store(0, Relaxed);
+        SoundReady.store(1, Relaxed);
+        TicksToSecond.store(toSecond - stretch, Relaxed);
+        BacklightOn.store(BacklightSeconds.load(Relaxed), Relaxed);
+        calls -= static_cast<int>(stretch);
+    }
+}
+
 void ResetTimerIsr() {
     BacklightOn.store(0);
     TicksToSecond.store(0);

@@ -31,6 +31,10 @@ extern std::atomic<uint8_t> TonePhase;
 extern std::atomic<uint8_t> ClickCountdown;
 
 void TimerIsr();
+// `calls` calls of TimerIsr in a row, with the same effect; stretches in which a call can do
+// nothing but count down the second (no pulse waiting, no click or tone sounding, no second
+// boundary) are counted down at once.
+void TimerIsrRun(int calls);
 
 // Program-start state.
 void ResetTimerIsr();

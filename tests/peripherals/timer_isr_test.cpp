@@ -218,4 +218,59 @@ TEST_F(TimerIsrTest, BacklightOnFollowsBacklightSecondsEveryCall) {
     }
 }
 
+// The host tick's run of calls counts quiet stretches down at once; it must leave exactly
+// what the calls one by one leave, from every kind of state, across second boundaries.
+TEST_F(TimerIsrTest, RunOfCallsEqualsTheCallsOneByOne) {
+    struct State {
+        uint32_t toSecond;
+        uint8_t pulses, click, tone, alarm, overRange, backlight, clicksOn;
+    };
+    const State cases[] = {
+        {1995, 0, 0, 0, 0, 0, 0, 1},   // quiet
+        {150, 0, 0, 0, 0, 0, 3, 1},    // the second boundary inside the run
+        {1, 0, 0, 0, 0, 0, 1, 0},      // a boundary at the second call
+        {0, 2, 0, 0, 0, 0, 0, 1},      // a boundary at the first call, pulses waiting
+        {1990, 1, 0, 0, 0, 0, 0, 1},   // a pulse: a click starts
+        {1700, 0, 37, 0, 0, 0, 0, 1},  // a click running
+        {1995, 0, 0, 1, 1, 0, 0, 1},   // the tone sounding
+        {1500, 0, 0, 1, 1, 0, 0, 1},   // the tone ending inside the run
+        {1400, 0, 0, 1, 1, 0, 2, 0},   // tone flag left over after its end
+        {120, 3, 0, 1, 1, 0, 0, 1},    // tone, pulses and a boundary with an alarm raised
+        {120, 3, 0, 0, 0, 1, 0, 1},    // over range: no click, no tone
+    };
+    for (const State& c : cases) {
+        SCOPED_TRACE(c.toSecond);
+        std::vector<uint32_t> results[2];
+        for (int way = 0; way < 2; ++way) {
+            SampleCount.store(0);
+            SoundReady.store(0);
+            RunningCount.store(5);
+            SecondCounts.store(0);
+            SecondElapsed.store(0);
+            TonePhase.store(0);
+            TicksToSecond.store(c.toSecond);
+            TickPulses.store(c.pulses);
+            ClickCountdown.store(c.click);
+            AlarmTone.store(c.tone);
+            ThresholdAlarm.store(c.alarm);
+            OverRange.store(c.overRange);
+            BacklightSeconds.store(c.backlight);
+            SettingsFlags.store(c.clicksOn != 0 ? 0x04 : 0);
+            if (way == 0) {
+                for (int k = 0; k < 200; ++k) TimerIsr();
+            } else {
+                TimerIsrRun(200);
+            }
+            results[way] = {TicksToSecond.load(),    RunningCount.load(), SecondCounts.load(),
+                            SecondElapsed.load(),    TickPulses.load(),   PulseIndicator.load(),
+                            BacklightSeconds.load(), BacklightOn.load(),  AnnounceCountdown.load(),
+                            AlarmTone.load(),        TonePhase.load(),    ClickCountdown.load(),
+                            SoundReady.load(),       AudioLevel.load(),   SampleCount.load()};
+            for (uint32_t i = 0; i < SampleCount.load(); ++i)
+                results[way].push_back(SampleBuffer[i]);
+        }
+        EXPECT_EQ(results[0], results[1]);
+    }
+}
+
 }  // namespace
