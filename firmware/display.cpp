@@ -28,7 +28,7 @@ void WaitMs(int32_t milliseconds) {
 
 void PowerOffSequence() {
     SavedSettings = SettingsFlags.load();
-    if ((SettingsFlags.load() & 3) != 0) PlayPrompt(107);
+    if ((SettingsFlags.load() & VoiceModeMask) != 0) PlayPrompt(MsgFarewell);
     FirmwareStopped.store(1);
     ExitFirmwareThread();
 }

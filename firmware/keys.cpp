@@ -13,10 +13,6 @@ namespace {
 // A press held on this many consecutive polls becomes a long press.
 constexpr uint8_t LongPressPolls = 15;
 
-constexpr uint8_t LcdCursorOff = 0x0C;
-constexpr uint8_t LcdCursorOnCommand = 0x0E;
-constexpr uint8_t LcdLine2Address = 0xC0;
-
 // One editor layout on line 2, from cell 12.
 struct EditLayout {
     uint8_t digits;     // digit positions
@@ -25,23 +21,24 @@ struct EditLayout {
     uint32_t scale;
 };
 
+// Indexed by the editor formats of keys.h.
 constexpr EditLayout EditLayouts[4] = {
-    {3, 13, 16, 100},   // D.DD
-    {5, 16, 18, 10},    // DDDD.D
-    {6, 15, 19, 1000},  // DDD.DDD
-    {5, 0, 17, 1},      // DDDDD
+    {3, 13, 16, 100},   // EditCoefficient: D.DD
+    {5, 16, 18, 10},    // EditDoseRate: DDDD.D
+    {6, 15, 19, 1000},  // EditDose: DDD.DDD
+    {5, 0, 17, 1},      // EditFlux: DDDDD
 };
 
 void SetLcdAddress(uint8_t cell) {
-    LcdWrite(static_cast<uint8_t>(LcdLine2Address + cell - 12), 0);
+    LcdWrite(static_cast<uint8_t>(LcdCmdLine2 + cell - 12), 0);
 }
 
 // Rewrites the screen with the cursor hidden, then shows it again at the edit position.
 void RedrawUnderCursor(uint8_t editCell) {
-    LcdWrite(LcdCursorOff, 0);
+    LcdWrite(LcdCmdCursorOff, 0);
     RefreshDisplay();
     SetLcdAddress(editCell);
-    LcdWrite(LcdCursorOnCommand, 0);
+    LcdWrite(LcdCmdCursorOn, 0);
 }
 
 }  // namespace
@@ -63,7 +60,7 @@ void PollKey() {
             BacklightSeconds.store(BacklightTime);
         } else if (BacklightTime == 0) {
             ShortPress = 1;
-        } else if ((SettingsFlags.load() & 3) == 2) {
+        } else if ((SettingsFlags.load() & VoiceModeMask) == VoiceManual) {
             ShortPress = 1;
             BacklightSeconds.store(BacklightTime);
         } else {
@@ -117,7 +114,7 @@ void EditNumber(float* value, uint8_t format) {
     RefreshDisplay();
     uint8_t editCell = 12;
     SetLcdAddress(editCell);
-    LcdWrite(LcdCursorOnCommand, 0);
+    LcdWrite(LcdCmdCursorOn, 0);
 
     uint8_t last = 0;
     while (last == 0) {
@@ -149,6 +146,6 @@ void EditNumber(float* value, uint8_t format) {
     }
     *value = static_cast<float>(static_cast<long double>(n) / layout.scale);
 
-    LcdWrite(LcdCursorOff, 0);
+    LcdWrite(LcdCmdCursorOff, 0);
     EditorActive = 0;
 }

@@ -23,7 +23,7 @@ void SetFactorySettings() {
     SettingsFlags.store(1);
     BacklightTime = 15;
     DoseRateThreshold = 9999.999f;
-    FluxThreshold = 27413.0f;
+    FluxThreshold = ServiceAccessValue;
     DoseThreshold = 999.999f;
     AccumulatedDose = 0.0f;
     CoefGF.store(0.43f);
@@ -42,29 +42,29 @@ void LcdInitialise() {
     WaitMs(20);
     LcdInitStrobe();
     WaitMs(20);
-    LcdWrite(0x28, 0);
-    LcdWrite(0x28, 0);
+    LcdWrite(LcdCmdFunctionSet, 0);
+    LcdWrite(LcdCmdFunctionSet, 0);
     LcdInitStrobe();
     WaitMs(20);
-    LcdWrite(0x28, 0);
-    LcdWrite(0x28, 0);
-    LcdWrite(0x0C, 0);
-    LcdWrite(0x06, 0);
-    LcdWrite(0x01, 0);
+    LcdWrite(LcdCmdFunctionSet, 0);
+    LcdWrite(LcdCmdFunctionSet, 0);
+    LcdWrite(LcdCmdCursorOff, 0);
+    LcdWrite(LcdCmdEntryMode, 0);
+    LcdWrite(LcdCmdClear, 0);
 }
 
 // The power-on screen goes to the LCD as it stands: no refresh, so cell 11 keeps the
 // designation's last letter.
 void SendPowerOnScreen() {
-    LcdWrite(0x80, 0);
+    LcdWrite(LcdCmdLine1, 0);
     for (uint8_t i = 0; i < 12; ++i) LcdWrite(DisplayText[i], 1);
-    LcdWrite(0xC0, 0);
+    LcdWrite(LcdCmdLine2, 0);
     for (uint8_t i = 12; i < 24; ++i) LcdWrite(DisplayText[i], 1);
 }
 
 void LoadCustomCharacters() {
     for (uint8_t code = 1; code <= 7; ++code) {
-        LcdWrite(static_cast<uint8_t>(0x40 + 8 * code), 0);
+        LcdWrite(static_cast<uint8_t>(LcdCmdCgramAddress + 8 * code), 0);
         for (uint8_t row = 0; row < 8; ++row) LcdWrite(CustomCharRows[code - 1][row], 1);
     }
 }
@@ -100,16 +100,16 @@ void PowerOnSequence() {
     WriteDesignation(0);
     SendPowerOnScreen();
 
-    TicksToSecond.store(1995);
+    TicksToSecond.store(SecondReload);
     WaitMs(2000);
 
     LoadCustomCharacters();
-    if ((MenuIndex & 3) != 0) PlayPrompt(106);
+    if ((MenuIndex & VoiceModeMask) != 0) PlayPrompt(MsgGreeting);
     PowerKeyEnabled = 1;
 
     if (ModeKeyLevel.load() == 0) AwaitModeKeyRelease();
     SettingsFlags.store(MenuIndex);
-    if (FluxThreshold != 27413.0f) ServiceLocked = 1;
+    if (FluxThreshold != ServiceAccessValue) ServiceLocked = 1;
     if (ReducedVariant == 1) {
         SettingsFlags.store(1);
         BacklightTime = 15;

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr uint32_t SecondReload = 1995;
 constexpr uint8_t WindowLength = 40;
 constexpr uint32_t LargestWindowCount = 255;
 constexpr double RateTestOffset = 2.5;
@@ -34,17 +33,8 @@ constexpr uint8_t AnnouncePeriod = 60;
 constexpr uint8_t GammaDigitStop = 18;
 constexpr uint8_t StarCell = 10;
 
-// Announcement messages.
-constexpr uint8_t MsgReadingIntro = 110;
-constexpr uint8_t MsgLevelLow = 103;
-constexpr uint8_t MsgLevelRaised = 104;
-constexpr uint8_t MsgLevelHigh = 105;
-constexpr uint8_t MsgBatteryLow = 108;
-constexpr uint8_t MsgOverRange = 109;
-constexpr uint8_t MsgDoseAlarm = 111;
-
 uint8_t VoiceMode() {
-    return SettingsFlags.load() & 3;
+    return SettingsFlags.load() & VoiceModeMask;
 }
 
 // Starts a full second afresh; pulses counted so far are dropped.

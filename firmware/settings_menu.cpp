@@ -26,7 +26,7 @@ void ShowWordItem(const uint8_t* title, const uint8_t* word) {
 }
 
 const uint8_t* VoiceWord() {
-    switch (SettingsFlags.load() & 3) {
+    switch (SettingsFlags.load() & VoiceModeMask) {
         case 0:
             return WordOff;
         case 1:
@@ -99,7 +99,8 @@ void ShowMenuItem() {
             ShowWordItem(MenuTitleVoice, VoiceWord());
             break;
         case 13:
-            ShowWordItem(MenuTitleClicks, (SettingsFlags.load() & 4) != 0 ? WordOn : WordOff);
+            ShowWordItem(MenuTitleClicks,
+                         (SettingsFlags.load() & ClicksOnBit) != 0 ? WordOn : WordOff);
             break;
         case 14:
             ShowWordItem(MenuTitleBacklight, BacklightWord());
@@ -118,7 +119,7 @@ void NextMenuItem() {
 // CoefGF is shared with the host thread, so it is edited in a copy.
 void EditCoefGF() {
     float value = CoefGF.load();
-    EditNumber(&value, 0);
+    EditNumber(&value, EditCoefficient);
     CoefGF.store(value);
 }
 
@@ -128,9 +129,9 @@ void CycleVoiceMode() {
         SettingsFlags.store(static_cast<uint8_t>(flags ^ 1));
         return;
     }
-    const uint8_t mode = flags & 3;
+    const uint8_t mode = flags & VoiceModeMask;
     const uint8_t next = mode == 0 ? 1 : mode == 1 ? 2 : 0;
-    SettingsFlags.store(static_cast<uint8_t>((flags & ~3) | next));
+    SettingsFlags.store(static_cast<uint8_t>((flags & ~VoiceModeMask) | next));
 }
 
 void CycleBacklightTime() {
@@ -153,10 +154,10 @@ void MenuItemAction() {
             EditCoefGF();
             break;
         case 2:
-            EditNumber(&CoefBF, 0);
+            EditNumber(&CoefBF, EditCoefficient);
             break;
         case 3:
-            EditNumber(&CoefAF, 0);
+            EditNumber(&CoefAF, EditCoefficient);
             break;
         case 4:
             ParamGN = ParamGN <= 3 ? static_cast<uint8_t>(ParamGN + 1) : 0;
@@ -171,13 +172,13 @@ void MenuItemAction() {
             DeviceVariant = static_cast<uint8_t>(DeviceVariant ^ 2);
             break;
         case 8:
-            EditNumber(&DoseRateThreshold, 1);
+            EditNumber(&DoseRateThreshold, EditDoseRate);
             break;
         case 9:
-            EditNumber(&FluxThreshold, 3);
+            EditNumber(&FluxThreshold, EditFlux);
             break;
         case 10:
-            EditNumber(&DoseThreshold, 2);
+            EditNumber(&DoseThreshold, EditDose);
             break;
         case 11:
             if (DoseResetArmed == 1) {
@@ -191,7 +192,7 @@ void MenuItemAction() {
             CycleVoiceMode();
             break;
         case 13:
-            SettingsFlags.store(static_cast<uint8_t>(SettingsFlags.load() ^ 4));
+            SettingsFlags.store(static_cast<uint8_t>(SettingsFlags.load() ^ ClicksOnBit));
             break;
         case 14:
             CycleBacklightTime();

@@ -5,6 +5,18 @@
 
 inline constexpr uint8_t NoMessage = 200;
 
+// Messages the program plays on their own (the numbers and unit words are composed in
+// speech.cpp).
+inline constexpr uint8_t MsgLevelLow = 103;
+inline constexpr uint8_t MsgLevelRaised = 104;
+inline constexpr uint8_t MsgLevelHigh = 105;
+inline constexpr uint8_t MsgGreeting = 106;
+inline constexpr uint8_t MsgFarewell = 107;
+inline constexpr uint8_t MsgBatteryLow = 108;
+inline constexpr uint8_t MsgOverRange = 109;
+inline constexpr uint8_t MsgReadingIntro = 110;
+inline constexpr uint8_t MsgDoseAlarm = 111;
+
 // Appends message n to the sample buffer (200 plays nothing).
 void PlayMessage(uint8_t n);
 // One utterance of message n: SoundReady 0, the message, SoundReady 1.

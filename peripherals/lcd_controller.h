@@ -23,7 +23,12 @@ inline constexpr uint8_t LcdSpace = 0x20;  // the blank cell
 inline constexpr uint8_t LcdCmdLine1 = 0x80;      // address counter to cell 0
 inline constexpr uint8_t LcdCmdLine2 = 0xC0;      // address counter to cell 12
 inline constexpr uint8_t LcdCmdCursorOn = 0x0E;   // underline cursor on
-inline constexpr uint8_t LcdCmdCursorOff = 0x0C;  // cursor off
+inline constexpr uint8_t LcdCmdCursorOff = 0x0C;  // display on, cursor off
+// Accepted and ignored by this model: initialisation and the character generator RAM.
+inline constexpr uint8_t LcdCmdFunctionSet = 0x28;   // 4-bit bus, two lines
+inline constexpr uint8_t LcdCmdEntryMode = 0x06;     // address counts up
+inline constexpr uint8_t LcdCmdClear = 0x01;         // clear display
+inline constexpr uint8_t LcdCmdCgramAddress = 0x40;  // + 8 x character: its pattern rows
 
 extern std::atomic<uint8_t> LcdCells[LcdCellCount];  // glyph-font codes, cells 0-11 line 1
 extern std::atomic<int32_t> LcdPosition;             // address counter as a cell index, 0-75

@@ -22,7 +22,6 @@ namespace {
 
 constexpr uint32_t ToneEnd = 1494;  // the tone sounds while TicksToSecond is above it
 constexpr uint8_t ClickLength = 100;
-constexpr uint8_t ClicksOn = 0x04;  // bit of SettingsFlags
 
 // Most of the shared bytes need no ordering: the firmware reads each one on its own, and in
 // lock-step the tick hand-off orders everything anyway. Relaxed accesses keep the 200 calls
@@ -76,7 +75,7 @@ void TimerIsr() {
     }
 
     // The click; with clicks off nothing of it sounds, not even the end of one running.
-    if ((SettingsFlags.load(Relaxed) & ClicksOn) != 0) {
+    if ((SettingsFlags.load(Relaxed) & ClicksOnBit) != 0) {
         if (pulses != 0 && click == 0 && ThresholdAlarm.load(Relaxed) == 0 &&
             OverRange.load(Relaxed) == 0) {
             click = ClickLength;
