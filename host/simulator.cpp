@@ -1,6 +1,7 @@
 // The surface's procedures: each one a thin door onto the host, the shell or a peripheral.
 #include "simulator.h"
 
+#include "firmware/firmware_state.h"
 #include "firmware/speech.h"
 #include "host/host_tick.h"
 #include "host/reset.h"
@@ -149,6 +150,17 @@ void SimReport(SimTickReport* report) {
     report->backlight = BacklightOn.load() != 0 ? 1 : 0;
     report->pulses = PulsesLastTick;
     report->played = PlayedLastTick;
+}
+
+uint8_t SimAlarms() {
+    // A power-off ends the firmware inside its measurement, which leaves its flags as they
+    // were: an instrument that is off raises no alarm.
+    if (FirmwareRunning.load() == 0) return 0;
+    uint8_t alarms = 0;
+    if (ThresholdAlarm.load() != 0) alarms |= SimAlarmThreshold;
+    if (OverRange.load() != 0) alarms |= SimAlarmOverRange;
+    if (DoseAlarm != 0) alarms |= SimAlarmDose;
+    return alarms;
 }
 
 const char* SimCellText(uint8_t code) {

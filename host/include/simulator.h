@@ -97,13 +97,22 @@ struct SimTickReport {
 };
 void SimReport(SimTickReport* report);
 
+// The instrument's alarms as they stand, one bit each; 0 when none is raised or it is off.
+enum SimAlarm : uint8_t {
+    SimAlarmThreshold = 1,  // the reading is at or above its alarm threshold
+    SimAlarmOverRange = 2,  // the reading is beyond the measuring range
+    SimAlarmDose = 4,       // the accumulated dose is at or above its threshold
+};
+uint8_t SimAlarms();
+
 // The UTF-8 text of an LCD glyph code: ASCII as itself, the Cyrillic letters, the display's
 // symbols (±, µ, ⁻¹, ...), a space for a code with no glyph.
 const char* SimCellText(uint8_t code);
 
 // Writes the 44-byte header of a WAV image of `samples` samples in the sound's format, the
-// same header the sound service is handed.
-void SimWavHeader(uint8_t header[44], uint32_t samples);
+// same header the sound service is handed (its samples follow the header).
+inline constexpr int SimWavHeaderSize = 44;
+void SimWavHeader(uint8_t header[SimWavHeaderSize], uint32_t samples);
 
 // Plays the speech memory's messages `list[0..count)` as one sound through the sound service,
 // without starting the instrument. False, and nothing played, when they do not fit the sound

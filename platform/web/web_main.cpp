@@ -1,0 +1,176 @@
+// The web page's door onto the simulator: the procedures the page's script calls, exported
+// from the WebAssembly module, each a thin layer over the simulator's surface.
+//
+// The procedures that may run the firmware (start, tick, input) return nothing: under
+// Asyncify a fiber switch returns from the export early (host/fiber_emscripten.cpp), so the
+// page asks for the results afterwards with the getters.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "simulator.h"
+
+namespace {
+
+constexpr int CellsPerLine = SimCellCount / 2;
+constexpr uint32_t HeaderBytes = SimWavHeaderSize;
+
+// The sound of the last tick, where the core keeps its WAV image until its next sound.
+const uint8_t* SoundWav = nullptr;
+uint32_t SoundBytes = 0;
+
+std::vector<uint8_t> FrameRgba;  // the frame in the byte order of the page's ImageData
+// One LCD line as UTF-8: at most 5 bytes a cell (⁻¹ is a 3-byte and a 2-byte character).
+char LineText[CellsPerLine * 5 + 1];
+int32_t ButtonBox[4];
+SimTickReport Report;
+
+// The page's sound service: keeps the image for the page, which plays it through Web Audio.
+// It returns at once; the page holds the next tick for the sound's length.
+void KeepSound(const uint8_t* wav, uint32_t bytes) {
+    SoundWav = wav;
+    SoundBytes = bytes;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The window's creation: the sound service, power-on, the LCD view.
+EMSCRIPTEN_KEEPALIVE void WebStart() {
+    SimSetSoundService(KeepSound);
+    SoundBytes = 0;
+    SimStart();
+}
+
+// One host tick of 100 ms.
+EMSCRIPTEN_KEEPALIVE void WebTick() {
+    SoundBytes = 0;
+    SimTick();
+}
+
+EMSCRIPTEN_KEEPALIVE void WebMouseDown(int32_t x, int32_t y) {
+    SimMouseDown(x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE void WebMouseUp() {
+    SimMouseUp();
+}
+
+EMSCRIPTEN_KEEPALIVE void WebPress(int32_t button) {
+    SimPress(button == SimPower ? SimPower : SimMode);
+}
+
+EMSCRIPTEN_KEEPALIVE void WebRelease(int32_t button) {
+    SimRelease(button == SimPower ? SimPower : SimMode);
+}
+
+// --- Getters (they never run the firmware) ----------------------------------------------------
+
+// When the next tick is due (microseconds of the page's clock), as on the desktop. Doubles:
+// the page's numbers.
+EMSCRIPTEN_KEEPALIVE double WebNextTickDue(double due, double now) {
+    return static_cast<double>(NextTickDue(static_cast<int64_t>(due), static_cast<int64_t>(now)));
+}
+
+EMSCRIPTEN_KEEPALIVE double WebTickPeriodUs() {
+    return static_cast<double>(TickPeriodUs);
+}
+
+// The samples of the last tick's sound (8000 Hz, 8-bit unsigned, mono) and their number.
+EMSCRIPTEN_KEEPALIVE const uint8_t* WebSoundSamples() {
+    return SoundBytes > HeaderBytes ? SoundWav + HeaderBytes : nullptr;
+}
+
+EMSCRIPTEN_KEEPALIVE uint32_t WebSoundCount() {
+    return SoundBytes > HeaderBytes ? SoundBytes - HeaderBytes : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebFrameWidth() {
+    return SimFrameWidth();
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebFrameHeight() {
+    return SimFrameHeight();
+}
+
+// The panel as the window shows it, 4 bytes a pixel: red, green, blue, 255.
+EMSCRIPTEN_KEEPALIVE const uint8_t* WebFrame() {
+    const uint32_t* frame = SimFrame();
+    const size_t count = static_cast<size_t>(SimFrameWidth()) * SimFrameHeight();
+    FrameRgba.resize(count * 4);
+    uint8_t* out = FrameRgba.data();
+    for (size_t i = 0; i < count; ++i, out += 4) {
+        const uint32_t p = frame[i];
+        out[0] = static_cast<uint8_t>(p >> 16);
+        out[1] = static_cast<uint8_t>(p >> 8);
+        out[2] = static_cast<uint8_t>(p);
+        out[3] = 255;
+    }
+    return FrameRgba.data();
+}
+
+// A button's square: left, top, right, bottom (right and bottom excluded).
+EMSCRIPTEN_KEEPALIVE const int32_t* WebButtonBox(int32_t button) {
+    SimButtonBox(button == SimPower ? SimPower : SimMode, ButtonBox);
+    return ButtonBox;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebButtonAt(int32_t x, int32_t y) {
+    return SimButtonAt(x, y);
+}
+
+// Takes the instrument's state after a tick or an input; the getters below read it.
+EMSCRIPTEN_KEEPALIVE void WebReport() {
+    SimReport(&Report);
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebOn() {
+    return Report.on;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebBacklight() {
+    return Report.backlight;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebCursor() {
+    return Report.cursor;
+}
+
+EMSCRIPTEN_KEEPALIVE uint32_t WebPlayed() {
+    return Report.played;
+}
+
+EMSCRIPTEN_KEEPALIVE uint32_t WebPulses() {
+    return Report.pulses;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebAlarms() {
+    return SimAlarms();
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebModeHeld() {
+    return SimModeHeld() ? 1 : 0;
+}
+
+// LCD line `row` (0 or 1) as UTF-8 text, one character (or two, for ⁻¹ and ⁻²) a cell.
+EMSCRIPTEN_KEEPALIVE const char* WebLcdLine(int32_t row) {
+    char* out = LineText;
+    for (int c = 0; c < CellsPerLine; ++c) {
+        const char* text = SimCellText(Report.cells[(row == 0 ? 0 : CellsPerLine) + c]);
+        const size_t n = std::strlen(text);
+        std::memcpy(out, text, n);
+        out += n;
+    }
+    *out = 0;
+    return LineText;
+}
+
+// The glyph code of LCD cell `cell` (0-23).
+EMSCRIPTEN_KEEPALIVE int32_t WebCell(int32_t cell) {
+    return cell >= 0 && cell < SimCellCount ? Report.cells[cell] : 0x20;
+}
+
+}  // extern "C"
