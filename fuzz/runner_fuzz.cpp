@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/runner.h"
-#include "platform/headless/scenario.h"
+#include "platform/headless/options.h"
+#include "platform/scenario/scenario.h"
 
 namespace {
 
@@ -37,50 +37,10 @@ size_t LineCount(const std::string& text) {
     return lines;
 }
 
-std::string Quoted(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        out.push_back(c);
-    }
-    return out + "\"";
-}
-
 // The steps as a script of their own.
 std::string Unparse(const std::vector<Step>& steps) {
     std::string out;
-    for (const Step& s : steps) {
-        switch (s.kind) {
-            case StepKind::Tick:
-                out += "tick " + std::to_string(s.count);
-                break;
-            case StepKind::ModeDown:
-                out += "mode down";
-                break;
-            case StepKind::ModeUp:
-                out += "mode up";
-                break;
-            case StepKind::PressMode:
-                out += "press mode " + std::to_string(s.count);
-                break;
-            case StepKind::Power:
-                out += "power";
-                break;
-            case StepKind::Click:
-                out += "click " + std::to_string(s.x) + " " + std::to_string(s.y);
-                break;
-            case StepKind::ExpectLcd:
-                out += "expect lcd " + Quoted(s.text[0]) + " " + Quoted(s.text[1]);
-                break;
-            case StepKind::Screenshot:
-                out += "screenshot " + Quoted(s.text[0]);
-                break;
-            case StepKind::Pulses:
-                out += "pulses " + std::to_string(s.count);
-                break;
-        }
-        out += "\n";
-    }
+    for (const Step& s : steps) out += FormatStep(s) + "\n";
     return out;
 }
 

@@ -1,10 +1,4 @@
-// LCD cells as text: glyph-font codes to UTF-8, as traces and expect steps show them.
+// The LCD text helpers live with the scenario language now; tests still include them here.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
-// Appends the UTF-8 text of one cell (" " for a code with no glyph).
-void AppendCellText(std::string& out, uint8_t code);
-// The 12 cells of LCD line `line` (0 or 1) as text.
-std::string LcdLineText(int line);
+#include "../scenario/lcd_text.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/headless/scenario.h"
+#include "platform/scenario/scenario.h"
 #include "support/run_runner.h"
 
 namespace {
@@ -122,6 +122,16 @@ TEST_F(RunnerTest, ScriptFromStandardInput) {
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_NE(r.out.find("{\"tick\":4,"), std::string::npos);
     EXPECT_EQ(r.out.find("{\"tick\":5,"), std::string::npos);
+}
+
+TEST_F(RunnerTest, VersionNamesTheProgramAndTheSimulatorVersion) {
+    const RunResult r = Run("--version");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out.rfind("drk20vt5p-headless ", 0), 0u) << r.out;
+    // MAJOR.MINOR.PATCH and a newline.
+    const std::string version = r.out.substr(19);
+    EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 2) << r.out;
+    EXPECT_EQ(version.back(), '\n');
 }
 
 TEST(ScenarioParse, DurationsRoundUpToWholeTicks) {

@@ -1,5 +1,5 @@
-// Scenario scripts for the headless runner: one step per line; blank lines and lines
-// starting with '#' are skipped. The whole script is parsed before anything runs.
+// The scenario language: one step per line; blank lines and lines starting with '#' are
+// skipped. The whole script is parsed before anything runs (interpreter.h plays it).
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,10 @@ struct ParseResult {
 
 // Parses a whole script; `name` is used in messages.
 ParseResult ParseScenario(const std::string& name, const std::string& text);
+
+// One step as a line of a script (no newline), which parses back to the same step. A click
+// is written without its mouse button (either button acts the same).
+std::string FormatStep(const Step& step);
 
 // Parses "D" with unit ms, s or min (e.g. "2.5s", "20ms", "1 min") into whole 100 ms ticks,
 // taken upwards. False for anything else.

@@ -201,3 +201,40 @@ ParseResult ParseScenario(const std::string& name, const std::string& text) {
     }
     return result;
 }
+
+namespace {
+
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string FormatStep(const Step& s) {
+    switch (s.kind) {
+        case StepKind::Tick:
+            return "tick " + std::to_string(s.count);
+        case StepKind::ModeDown:
+            return "mode down";
+        case StepKind::ModeUp:
+            return "mode up";
+        case StepKind::PressMode:
+            return "press mode " + std::to_string(s.count);
+        case StepKind::Power:
+            return "power";
+        case StepKind::Click:
+            return "click " + std::to_string(s.x) + " " + std::to_string(s.y);
+        case StepKind::ExpectLcd:
+            return "expect lcd " + Quoted(s.text[0]) + " " + Quoted(s.text[1]);
+        case StepKind::Screenshot:
+            return "screenshot " + Quoted(s.text[0]);
+        case StepKind::Pulses:
+            return "pulses " + std::to_string(s.count);
+    }
+    return std::string();
+}

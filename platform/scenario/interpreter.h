@@ -1,0 +1,63 @@
+// Plays a parsed scenario (scenario.h) through the simulator's surface, one step at a time,
+// while the caller keeps the clock: the player never calls SimTick itself. Every front end
+// that plays scripts shares it: the headless runner (as fast as it can, or in real time) and
+// the desktop app (in its window at the wall clock's pace, or fast-forward before it hands
+// the instrument to the user).
+//
+//     ScenarioPlayer player;
+//     ScenarioBegin(player, "demo.scn", std::move(parsed.steps));
+//     for (;;) {
+//         const ScenarioAction a = ScenarioNext(player);
+//         if (a.kind == ScenarioAction::Tick) { SimTick(); /* trace, redraw, ... */ continue; }
+//         if (a.kind == ScenarioAction::Screenshot) { /* write SimFrame() to a.step->text[0] */
+//                                                     continue; }
+//         if (a.kind == ScenarioAction::Failed) report(a.message);
+//         break;  // Done or Failed
+//     }
+//
+// ScenarioNext performs every step that needs no time at once (button input, check-source
+// pulses, expectations) and returns when the script needs something from the caller:
+// - Tick: run exactly one SimTick, when the caller's clock says so, then call ScenarioNext
+//   again. The player counts the tick at that call.
+// - Screenshot: write the panel to the file the step names, then call again.
+// - Done: the script has ended; further calls return Done.
+// - Failed: an expectation did not hold; `message` says where and what ("FILE:LINE: ..."
+//   and indented detail lines, each ending in a newline). Further calls return it again.
+// The caller may tick on its own between scripts, never between a Tick action and the next
+// call. A script starts from the state the caller left (normally right after SimStart).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+struct ScenarioAction {
+    enum Kind : uint8_t { Tick, Screenshot, Done, Failed };
+    Kind kind;
+    const Step* step = nullptr;  // the step in play; nullptr at Done
+    std::string message;         // Failed only
+};
+
+struct ScenarioPlayer {
+    std::string name;  // the script's name in messages
+    std::vector<Step> steps;
+    size_t next = 0;  // the next step to start
+    const Step* current = nullptr;
+    uint64_t ticksLeft = 0;    // ticks the current step still runs
+    bool releaseMode = false;  // MODE goes up when the current step's ticks have run
+    bool tickOut = false;      // a Tick action is out: the caller has run one SimTick
+    uint64_t tick = 0;         // ticks run since ScenarioBegin
+    ScenarioAction failure{};  // kept once an expectation has failed
+    bool failed = false;
+};
+
+// Starts playing `steps`; `name` is the script's name in messages.
+void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps);
+// Plays up to the next thing the caller must do (see above).
+ScenarioAction ScenarioNext(ScenarioPlayer& player);
+
+// The instrument time after `tick` ticks as "MM:SS.t" (minutes keep counting past 59), as
+// --show and failure messages print it.
+std::string TickTimeText(uint64_t tick);
