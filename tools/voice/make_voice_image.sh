@@ -2,7 +2,7 @@
 # Regenerates resources/voice_image.bin (the speech memory image, resource 101) from
 # resources/voice_messages.txt with espeak-ng's Russian voice and sox.
 # Tool time only: the image is committed, so building and testing need neither tool.
-# Usage: tools/voice/make_voice_image.sh [--report] [--out FILE] [--table FILE]
+# Usage: tools/voice/make_voice_image.sh [--report] [--dry-run] [--out FILE] [--table FILE] [--levels FILE]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 
