@@ -64,13 +64,19 @@ uint8_t StatisticalError() {
 void AddDose(uint32_t count) {
     DisplayValue = static_cast<float>(static_cast<double>(count) * CoefGF.load());
     LinearityCorrection();
+    const bool belowLimit = static_cast<double>(AccumulatedDose) < DoseLimit;
     AccumulatedDose =
         static_cast<float>(static_cast<double>(AccumulatedDose) + DisplayValue / DoseDivisor);
     if (static_cast<double>(AccumulatedDose) >= DoseLimit) {
-        // The dose holds at the limit: it never wraps or falls back.
-        AnnounceCountdown.store(0);
+        // The dose holds at the limit: it never wraps, falls back or goes past it. The held
+        // value (9999.900390625 as a float) itself compares at or above the limit, so only the
+        // second that reaches it forces an announcement; a dose already held there would
+        // otherwise announce again every second.
+        if (belowLimit) {
+            AnnounceCountdown.store(0);
+            OverRange.store(1);
+        }
         AccumulatedDose = static_cast<float>(DoseLimit);
-        OverRange.store(1);
     }
     DoseAlarm = AccumulatedDose >= DoseThreshold ? 1 : 0;
 }

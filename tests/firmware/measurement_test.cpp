@@ -370,6 +370,36 @@ TEST_F(MeasurementTest, DoseHoldsAtItsLimit) {
     EXPECT_TRUE(played.wavs.empty());  // voice off and no over-range: nothing is said
 }
 
+// The second that carries the dose to its limit forces one announcement; the seconds after it,
+// with the dose held at the limit, do not: the next is the periodic one 60 seconds later.
+TEST_F(MeasurementTest, SaturatedDoseForcesOneAnnouncementOnly) {
+    for (uint8_t mode : {1, 8}) {
+        SCOPED_TRACE(int{mode});
+        ResetSimulator();
+        played.wavs.clear();
+        Settings = CycleSettings{};
+        Settings.mode = mode;
+        Settings.flags = 1;                // periodic voice, no clicks
+        Settings.dose = 9999.8994140625f;  // one unit of the last place below the limit
+        StartCycle();
+        std::vector<int> announced;
+        size_t heard = 0;
+        float dose = Settings.dose;
+        for (int second = 1; second <= 62; ++second) {
+            SCOPED_TRACE(second);
+            FeedSecond(2326);  // about 2428 uSv/h: a dose step of 0.00067 mSv, no over-range
+            if (HasFatalFailure()) return;
+            EXPECT_GE(AccumulatedDose, dose);  // never falls
+            EXPECT_EQ(AccumulatedDose, 9999.9f);
+            dose = AccumulatedDose;
+            const size_t now = PlayedSamples().size();
+            if (now != heard) announced.push_back(second);
+            heard = now;
+        }
+        EXPECT_EQ(announced, (std::vector<int>{1, 61}));
+    }
+}
+
 // --- Announcements -------------------------------------------------------------------------
 
 struct AnnouncedSecond {
@@ -419,8 +449,8 @@ TEST_F(MeasurementTest, AnnouncementsSayWhatTheRulesChoose) {
         {"voice off: beta over-range", 2, 0, 1, 0, Says(750, {109})},
         {"voice off: alpha over-range", 4, 0, 1, 0, Says(400, {109})},
         {"voice off: dose mode, averaged gamma over-range", 8, 0, 1, 0, Says(4000, {109})},
-        {"periodic: dose at its limit, dose alarm", 8, 1, 1, 9999.8994140625f,
-         Says(2326, {111}) + Says(2326, {111})},
+        {"periodic: dose reaching its limit, dose alarm", 8, 1, 1, 9999.8994140625f,
+         Says(2326, {111}) + Quiet(2, 2326)},
         {"manual: low reading", 1, 2, 1, 0, Quiet(1, 1) + Says(1, {110, 40, 100, 103}, true)},
         {"manual: middle reading", 1, 2, 1, 0, Quiet(1, 2) + Says(2, reading083, true)},
         {"manual: high reading", 1, 2, 1, 0,
