@@ -36,6 +36,7 @@
   let image = null;
   let firstFrameMs = null;
   let ticks = 0;
+  let delivered = 0;            // inputs handed to the simulator
 
   // --- Sound ----------------------------------------------------------------------------------
 
@@ -148,6 +149,7 @@
       cursor: sim._WebCursor(),
       modeHeld: sim._WebModeHeld() !== 0,
       lcd: [sim.UTF8ToString(sim._WebLcdLine(0)), sim.UTF8ToString(sim._WebLcdLine(1))],
+      cells: Array.from({ length: 24 }, (_, cell) => sim._WebCell(cell)),
     };
   }
 
@@ -201,7 +203,10 @@
 
   function deliver() {
     if (queue.length === 0) return;
-    while (queue.length > 0) queue.shift()();
+    while (queue.length > 0) {
+      queue.shift()();
+      delivered += 1;
+    }
     refresh();
   }
 
@@ -391,11 +396,14 @@
         const state = readState();
         return {
           ticks,
+          delivered,
           on: state.on,
           backlight: state.backlight,
           alarms: state.alarms,
           modeHeld: state.modeHeld,
           lcd: state.lcd,
+          cells: state.cells,
+          cursor: state.cursor,
           lines: lineElements.map((element) => element.textContent),
           words: stateElement.textContent,
           scale,
@@ -408,6 +416,11 @@
             dropped: audio.dropped,
           },
         };
+      },
+      // A button's square on the panel: left, top, right, bottom (right and bottom excluded).
+      buttonBox(button) {
+        const box = sim._WebButtonBox(button) / 4;
+        return Array.from(sim.HEAP32.subarray(box, box + 4));
       },
       // The canvas as shown, one value per panel pixel (the scale's blocks must be whole),
       // as base64 of RGBA bytes; null when a block is not one colour.
