@@ -16,6 +16,15 @@ void* FirmwareFiber = nullptr;
 FiberEntryFn Entry = nullptr;
 bool Exited = false;
 
+// The calling thread's fiber. (GCC misreads the inline TEB read of mingw-w64's
+// GetCurrentFiber as an out-of-bounds access.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+void* CurrentFiber() {
+    return GetCurrentFiber();
+}
+#pragma GCC diagnostic pop
+
 void CALLBACK FiberStart(void*) {
     Entry();
     FiberExit();  // an entry that returns has ended the firmware's thread of control
@@ -26,7 +35,7 @@ void CALLBACK FiberStart(void*) {
 void FiberCreate(FiberEntryFn entry) {
     if (FirmwareFiber != nullptr) std::abort();  // one fiber at a time
     if (HostFiber == nullptr) {
-        HostFiber = IsThreadAFiber() ? GetCurrentFiber() : ConvertThreadToFiber(nullptr);
+        HostFiber = IsThreadAFiber() ? CurrentFiber() : ConvertThreadToFiber(nullptr);
         if (HostFiber == nullptr) std::abort();
     }
     Entry = entry;
