@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The web page's tests: builds it (scripts/build-web), then compares the runner under node
+# with the native runner (runner_traces.sh) and tests the page in headless Chromium
+# (page_test.js, with the npm packages pinned in package-lock.json). Nothing here is skipped:
+# a part that cannot be installed or run fails the run.
+#
+#   tests/web/web_test.sh --runner NATIVE_HEADLESS
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+runner=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --runner) runner=$(realpath "$2"); shift 2 ;;
+    *) echo "usage: $0 --runner NATIVE_HEADLESS" >&2; exit 2 ;;
+  esac
+done
+[ -x "$runner" ] || { echo "usage: $0 --runner NATIVE_HEADLESS" >&2; exit 2; }
+
+tree=${DRK_WEB_BUILD:-build/web-build}
+export DRK_WEB_BUILD=$tree
+DRK_SETUP_WEB=test scripts/build-web
+(cd tests/web && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+
+tests/web/runner_traces.sh --native "$runner" --node "$tree/platform/web/drk20vt5p-headless-node.js"
+node tests/web/page_test.js --site build/web --runner "$runner"
