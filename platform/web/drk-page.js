@@ -381,6 +381,17 @@
 
   // --- Start ----------------------------------------------------------------------------------
 
+  function showStatus() {
+    const sounding = audio.context && audio.context.state === 'running';
+    if (testMode) {
+      statusElement.textContent = 'Test mode: the test drives the ticks.';
+    } else if (sounding) {
+      statusElement.textContent = 'Running, with sound.';
+    } else {
+      statusElement.textContent = 'Running. Sound starts with your first click or key.';
+    }
+  }
+
   // The test's hook: ticks on demand and what the page shows.
   function testHook(ready) {
     return {
@@ -467,9 +478,8 @@
     watchRatio();
     refresh();
     due = nowUs() + sim._WebTickPeriodUs();
-    statusElement.textContent = testMode
-      ? 'Test mode: the test drives the ticks.'
-      : 'Running. Sound starts with your first click or key.';
+    showStatus();
+    if (audio.context) audio.context.addEventListener('statechange', showStatus);
     if (!testMode) arm(due - nowUs());
     started();
   }).catch((error) => {
