@@ -112,6 +112,13 @@ void SimButtonBox(SimButton button, int32_t box[4]) {
     box[3] = b.bottom;
 }
 
+void SimLcdBox(int32_t box[4]) {
+    box[0] = LcdRect.left;
+    box[1] = LcdRect.top;
+    box[2] = LcdRect.left + LcdRect.width;
+    box[3] = LcdRect.top + LcdRect.height;
+}
+
 bool SimModeHeld() {
     return ModeKeyLevel.load() == 0;
 }

@@ -68,6 +68,9 @@ int SimButtonAt(int32_t x, int32_t y);
 // A button's 30 x 30 square on the panel: left, top, right and bottom edges (right and
 // bottom excluded).
 void SimButtonBox(SimButton button, int32_t box[4]);
+// The LCD window on the panel (the rectangle the display is drawn into): left, top, right and
+// bottom edges (right and bottom excluded).
+void SimLcdBox(int32_t box[4]);
 // True while MODE is held down (by the mouse or by SimPress).
 bool SimModeHeld();
 
