@@ -1,18 +1,29 @@
-// The desktop simulator: the instrument's front panel in a fixed window.
+// The desktop simulator: the instrument's front panel in a window.
 //
 // The window's behaviour is the core's shell logic: creation powers the instrument on and
 // initialises the LCD view; every 100 ms tick runs the host tick and redraws; an expose
-// redraws; either mouse button down is the button hit test, either button up releases MODE;
-// keys and mouse movement do nothing. The firmware is a fiber of this thread.
+// redraws; either mouse button down is the button hit test, either button up inside the
+// window releases MODE. On top of that: the buttons drawn pressed while held, keys (P, M or
+// Space, F1 or ?), an integer scale, and sessions recorded and played. The firmware is a
+// fiber of this thread.
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstring>
+#include <string>
 
+#include "app_options.h"
+#include "input.h"
 #include "sdl_sound.h"
+#include "session.h"
 #include "simulator.h"
+#include "view.h"
 
 namespace {
+
+// How long a start waits for a display server that refuses connections for a moment: one
+// that is still starting, or resetting because its last client has just left.
+constexpr int DisplayAttempts = 20;
+constexpr Uint32 DisplayRetryMs = 100;
 
 // Microseconds of a steady clock.
 int64_t NowUs() {
@@ -20,95 +31,140 @@ int64_t NowUs() {
                                 static_cast<double>(SDL_GetPerformanceFrequency()));
 }
 
-SDL_Renderer* Renderer = nullptr;
-SDL_Texture* Texture = nullptr;
-
-// Composes the panel and puts the finished frame into the window in one operation.
-void Redraw() {
-    SDL_UpdateTexture(Texture, nullptr, SimFrame(), SimFrameWidth() * 4);
-    SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
-    SDL_RenderPresent(Renderer);
+bool InitVideo() {
+    // Only a real display will do: SDL's invisible fallbacks ("offscreen", "dummy") are
+    // used only when SDL_VIDEODRIVER asks for them (it takes precedence over this hint).
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+    const char* display = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    const bool named = (display && *display) || (wayland && *wayland);
+    for (int attempt = 1;; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        if (!named || attempt == DisplayAttempts) break;
+        SDL_Delay(DisplayRetryMs);
+    }
+    std::fprintf(stderr,
+                 "drk20vt5p: cannot start: no display (DISPLAY=%s, WAYLAND_DISPLAY=%s): %s\n",
+                 display ? display : "", wayland ? wayland : "", SDL_GetError());
+    return false;
 }
 
-int Fail(const char* what) {
-    std::fprintf(stderr, "drk20vt5p: cannot start: %s: %s\n", what, SDL_GetError());
-    SDL_Quit();
-    return 1;
+void Show() {
+    ViewShow(CurrentLook());
+}
+
+// While a sound holds the tick: the window keeps taking input and repainting.
+void WhileSoundHolds() {
+    SDL_Event event;
+    bool repaint = false;
+    while (SDL_PollEvent(&event)) repaint |= HandleEvent(event);
+    if (repaint) Show();
+}
+
+void RunTick() {
+    HoldInput(true);
+    SimTick();
+    HoldInput(false);
+    RecordTick();
+}
+
+struct Script {
+    ScenarioPlayer player;
+    bool playing = false;
+    bool failed = false;
+};
+
+// Plays up to the script's next tick; false once the script has ended or failed.
+bool Advance(Script& script) {
+    if (!script.playing) return false;
+    const ScenarioAction action = PlayScript(script.player);
+    if (action.kind == ScenarioAction::Tick) return true;
+    script.playing = false;
+    if (action.kind == ScenarioAction::Failed) script.failed = true;
+    return false;
 }
 
 }  // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+    AppOptions options;
+    std::string error;
+    if (!ParseAppOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "drk20vt5p: %s\n%s", error.c_str(), AppUsage);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(AppUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("drk20vt5p %s\n", SimVersion());
+        return 0;
+    }
+    // Scripts are read whole before the window opens: a script error is a usage error.
+    Script start, script;
+    if (!options.start.empty()) {
+        if (!LoadScript(options.start, start.player)) return 2;
+        start.playing = true;
+    }
+    if (!options.script.empty()) {
+        if (!LoadScript(options.script, script.player)) return 2;
+        script.playing = true;
+    }
+
     // A button released outside the window leaves MODE held, as on the original platform.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return Fail("no display");
-    // Without a display SDL falls back to a window nobody can see; unless that was asked
-    // for, that is a failure to start.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-    if (driver && (!asked || !*asked) &&
-        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
-        SDL_SetError("no X11 or Wayland display found (DISPLAY, WAYLAND_DISPLAY)");
-        return Fail("no display");
+    if (SDL_Init(SDL_INIT_EVENTS) != 0 || !InitVideo()) {
+        SDL_Quit();
+        return 1;
     }
-
-    SDL_Window* window =
-        SDL_CreateWindow("DRK-20VT5P", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                         SimFrameWidth(), SimFrameHeight(), 0);
-    if (!window) return Fail("no window");
-    Renderer = SDL_CreateRenderer(window, -1, 0);
-    if (!Renderer) Renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-    if (!Renderer) return Fail("no renderer");
-    Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                SimFrameWidth(), SimFrameHeight());
-    if (!Texture) return Fail("no texture");
-
-    if (OpenSdlSound()) {
-        SimSetSoundService(SdlSoundService);
-    } else {
+    if (!OpenView(options.scale, options.lcdLook)) {
+        CloseView();
+        SDL_Quit();
+        return 1;
+    }
+    if (!options.record.empty() && !BeginRecording(options.record)) {
+        CloseView();
+        SDL_Quit();
+        return 2;
+    }
+    const bool sound = OpenSdlSound();
+    if (!sound) {
         std::fprintf(stderr, "drk20vt5p: no audio device (%s); the instrument is silent\n",
                      SDL_GetError());
     }
+    SetSdlSoundWaitHook(WhileSoundHolds);
 
     // Window creation: power-on, the LCD view, the 100 ms timer.
     SimStart();
-    Redraw();
+    // A prepared situation: the start script as fast as the processor allows, silent.
+    SimSetSoundService(nullptr);
+    while (Advance(start)) RunTick();
+    if (sound) SimSetSoundService(SdlSoundService);
+    Advance(script);
+    ViewTakeFrame(SimFrame());
+    Show();
     int64_t due = NowUs() + TickPeriodUs;
 
-    for (;;) {
+    while (!QuitRequested()) {
         const int64_t now = NowUs();
         if (now >= due) {
-            SimTick();
-            Redraw();
+            RunTick();
+            DeliverHeldInput();
+            Advance(script);
+            ViewTakeFrame(SimFrame());
+            Show();
             due = NextTickDue(due, NowUs());
             continue;
         }
         SDL_Event event;
         const int waitMs = static_cast<int>((due - now + 999) / 1000);
-        if (!SDL_WaitEventTimeout(&event, waitMs)) continue;
-        switch (event.type) {
-            case SDL_QUIT:
-                CloseSdlSound();
-                SDL_Quit();
-                return 0;
-            case SDL_WINDOWEVENT:
-                if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Redraw();
-                break;
-            case SDL_MOUSEBUTTONDOWN:
-                if (event.button.button == SDL_BUTTON_LEFT ||
-                    event.button.button == SDL_BUTTON_RIGHT) {
-                    SimMouseDown(event.button.x, event.button.y);
-                }
-                break;
-            case SDL_MOUSEBUTTONUP:
-                if (event.button.button == SDL_BUTTON_LEFT ||
-                    event.button.button == SDL_BUTTON_RIGHT) {
-                    SimMouseUp();
-                }
-                break;
-            default:
-                break;  // keys and mouse movement do nothing
-        }
+        if (SDL_WaitEventTimeout(&event, waitMs) && HandleEvent(event)) Show();
     }
+    EndRecording();
+    CloseSdlSound();
+    CloseView();
+    SDL_Quit();
+    return start.failed || script.failed ? 1 : 0;
 }

@@ -7,6 +7,18 @@ namespace {
 SDL_AudioDeviceID Device = 0;
 // How long the device's own buffer takes to play out once the queue is empty.
 Uint32 DeviceBufferMs = 0;
+void (*WaitHook)() = nullptr;
+// The longest sleep between two calls of the wait hook.
+constexpr Uint32 HookPeriodMs = 10;
+
+void Pause(Uint32 ms) {
+    if (WaitHook == nullptr) {
+        SDL_Delay(ms);
+        return;
+    }
+    WaitHook();
+    SDL_Delay(ms < HookPeriodMs ? ms : HookPeriodMs);
+}
 
 }  // namespace
 
@@ -31,6 +43,10 @@ void CloseSdlSound() {
     Device = 0;
 }
 
+void SetSdlSoundWaitHook(void (*hook)()) {
+    WaitHook = hook;
+}
+
 void SdlSoundService(const uint8_t* wav, uint32_t bytes) {
     if (Device == 0 || bytes <= 44) return;
     const Uint32 samples = bytes - 44;
@@ -42,7 +58,7 @@ void SdlSoundService(const uint8_t* wav, uint32_t bytes) {
     const Uint64 frequency = SDL_GetPerformanceFrequency();
     const Uint64 limit = SDL_GetPerformanceCounter() + frequency * (samples / 8000 + 2);
     while (SDL_GetQueuedAudioSize(Device) >= samples && SDL_GetPerformanceCounter() < limit) {
-        SDL_Delay(1);
+        Pause(1);
     }
     const Uint64 end = SDL_GetPerformanceCounter() + frequency * samples / 8000;
     for (;;) {
@@ -50,6 +66,6 @@ void SdlSoundService(const uint8_t* wav, uint32_t bytes) {
         if (now >= limit + frequency * DeviceBufferMs / 1000) break;  // a stalled device
         if (SDL_GetQueuedAudioSize(Device) == 0 && now >= end) break;
         const Uint64 left = now < end ? (end - now) * 1000 / frequency : 0;
-        SDL_Delay(left > 1 ? static_cast<Uint32>(left - 1) : 1);
+        Pause(left > 1 ? static_cast<Uint32>(left - 1) : 1);
     }
 }

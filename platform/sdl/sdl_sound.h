@@ -7,5 +7,8 @@
 // Opens the audio device; false when there is none (sounds are then lost).
 bool OpenSdlSound();
 void CloseSdlSound();
+// Called every few milliseconds while a sound holds the tick, so the window stays alive
+// (nullptr: nothing is called).
+void SetSdlSoundWaitHook(void (*hook)());
 // The sound service the core calls (installed by the app).
 void SdlSoundService(const uint8_t* wav, uint32_t bytes);

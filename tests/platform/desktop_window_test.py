@@ -1,14 +1,20 @@
 #!/usr/bin/env python3
 """The desktop app in a real window under Xvfb, driven with xdotool like a person would.
 
-Checks the window's size, title and centring, the measuring screen after the power-on,
-POWER off (blank unlit LCD) and on again, MODE changing the mode, a click beside the buttons
-changing nothing, and that the greeting's samples reached the (disk) audio driver. The LCD
-area of the window is compared pixel for pixel with what the headless runner draws for the
-same screen. Exit 77 (skipped) when Xvfb, xdotool or ImageMagick is missing.
+Checks the window's size, title and centring; the measuring screen after the power-on; POWER
+off (blank unlit LCD) and on again with the mouse and with the P key; MODE changing the mode
+with the mouse and with the M key; a click beside the buttons changing nothing; a held button
+drawn pressed and drawn released again; a button released outside the window leaving MODE
+held (the long press's menu opens); the session recorded with --record replayed by the
+headless runner to the same final LCD; --scale 2 (a 502 x 888 client area whose clicks still
+hit the buttons); --start reaching a prepared screen faster than real time; and that the
+greeting's samples reached the (disk) audio driver. LCD areas of the window are compared
+pixel for pixel with what the headless runner draws for the same screen. Exit 77 (skipped)
+when Xvfb, xdotool or ImageMagick is missing.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -16,7 +22,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from window_check import LCD, MODE, POWER, TITLE, Failure, check, crop_pixels, run  # noqa: E402
+from window_check import (LCD, MODE, POWER, TITLE, Failure, XServer, check,  # noqa: E402
+                          crop_pixels, run, wait_for_window)
+
+MODE_CAP = (83, 279, 29, 29)   # the MODE square's sensitive interior
+SCREEN = (1280, 1024)
 
 
 def need(*tools):
@@ -24,6 +34,44 @@ def need(*tools):
     if missing:
         print("skipped: missing " + ", ".join(missing))
         sys.exit(77)
+
+
+class App:
+    """One run of the desktop app with its window; prints its output when a check fails."""
+
+    def __init__(self, path, env, *options):
+        self.out = tempfile.TemporaryFile(mode="w+")
+        self.proc = subprocess.Popen([path] + list(options), env=env, stdout=self.out,
+                                     stderr=subprocess.STDOUT, text=True)
+        self.env = env
+        self.wid = wait_for_window("DRK-20VT5P", env, self.proc, timeout=90)
+        if self.wid is None:
+            self.dump()
+        check(self.wid is not None, "a window titled DRK-20VT5P appears")
+
+    def output(self):
+        self.out.seek(0)
+        return self.out.read()
+
+    def dump(self):
+        print("---- the app's output ----\n" + self.output() + "----", flush=True)
+
+    def close(self):
+        """Closes the window as the window manager would and returns the app's output."""
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+                check(False, "closing the program ends it promptly")
+        return self.output()
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
 
 
 def main():
@@ -35,56 +83,56 @@ def main():
     need("Xvfb", "xdotool", "import", "convert", "xwininfo")
 
     tmp = tempfile.mkdtemp(prefix="drk-window-")
-    procs = []
+    apps = []
+    server = None
     try:
-        # Reference pictures from the headless runner.
-        def reference(name, script):
+        def script_file(name, text):
             path = os.path.join(tmp, name + ".scn")
             with open(path, "w") as f:
-                f.write(script)
+                f.write(text)
+            return path
+
+        # Reference pictures from the headless runner.
+        def reference(name, script):
             png = os.path.join(tmp, name + ".png")
-            run(args.runner, "--script", path, "--screenshot", png)
+            run(args.runner, "--script", script_file(name, script), "--screenshot", png)
             return png
         ref_gamma = reference("gamma", "wait 8s\n")
         ref_off = reference("off", "wait 8s\npower\nwait 5s\n")
         ref_beta = reference("beta", "wait 8s\npress mode 3\nwait 1s\npress mode 3\nwait 2s\n")
+        ref_menu = reference("menu", "wait 8s\npress mode 20\nwait 1s\n")
+        prepared = "wait 60s\npress mode 2\nwait 1s\npress mode 20\nwait 1s\n"
+        ref_prepared = reference("prepared", prepared)
 
-        # Without a display the app must refuse to start, clearly and with a failure code.
-        nodisplay = dict(os.environ, DISPLAY=":%d" % (300 + os.getpid() % 100))
-        nodisplay.pop("WAYLAND_DISPLAY", None)
+        # --version answers without a window.
+        plain = dict(os.environ)
+        plain.pop("DISPLAY", None)
+        plain.pop("WAYLAND_DISPLAY", None)
+        r = subprocess.run([args.app, "--version"], env=plain, capture_output=True, text=True,
+                           timeout=30)
+        check(r.returncode == 0 and re.fullmatch(r"drk20vt5p \d+\.\d+\.\d+\n", r.stdout),
+              "--version prints the version (%r)" % r.stdout)
+
+        # Without a display the app must refuse to start, clearly, with SDL's reason.
+        nodisplay = dict(plain, DISPLAY=":%d" % (300 + os.getpid() % 100))
         nodisplay.pop("SDL_VIDEODRIVER", None)
-        r = subprocess.run([args.app], env=nodisplay, capture_output=True, text=True, timeout=20)
-        check(r.returncode != 0 and "cannot start" in r.stderr,
-              "without a display it exits %d with: %s" % (r.returncode, r.stderr.strip()[-90:]))
+        r = subprocess.run([args.app], env=nodisplay, capture_output=True, text=True,
+                           timeout=60)
+        check(r.returncode != 0 and "cannot start: no display" in r.stderr
+              and "not available" in r.stderr,
+              "without a display it exits %d with: %s" % (r.returncode, r.stderr.strip()[-120:]))
 
-        number = 90 + os.getpid() % 100
-        while os.path.exists("/tmp/.X11-unix/X%d" % number) or os.path.exists("/tmp/.X%d-lock" % number):
-            number += 1
-        display = ":%d" % number
-        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
-                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        procs.append(xvfb)
-        env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="disk",
+        server = XServer(*SCREEN)
+        env = dict(os.environ, DISPLAY=server.display, SDL_AUDIODRIVER="disk",
                    SDL_DISKAUDIOFILE=os.path.join(tmp, "audio.raw"))
-        for _ in range(100):
-            if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0 \
-                    if shutil.which("xdpyinfo") else os.path.exists("/tmp/.X11-unix/X" + display[1:]):
-                break
-            time.sleep(0.05)
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("SDL_VIDEODRIVER", None)
 
-        app = subprocess.Popen([args.app], env=env, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, text=True)
-        procs.append(app)
-        start = time.monotonic()
-        wid = None
-        while time.monotonic() - start < 10 and wid is None:
-            r = subprocess.run(["xdotool", "search", "--name", "^DRK-20VT5P$"], env=env,
-                               capture_output=True, text=True)
-            if r.returncode == 0 and r.stdout.split():
-                wid = r.stdout.split()[0]
-            else:
-                time.sleep(0.1)
-        check(wid is not None, "a window titled DRK-20VT5P appears")
+        # --- A session at scale 1, recorded ------------------------------------------------
+        recording = os.path.join(tmp, "session.scn")
+        app = App(args.app, env, "--scale", "1", "--record", recording)
+        apps.append(app)
+        wid = app.wid
         info = run("xwininfo", "-id", wid, env=env)
         field = {l.split(":")[0].strip(): l.split(":", 1)[1].strip()
                  for l in info.splitlines() if ":" in l}
@@ -93,51 +141,105 @@ def main():
         check(run("xdotool", "getwindowname", wid, env=env).strip() == "DRK-20VT5P",
               "the title is DRK-20VT5P")
         x, y = int(field["Absolute upper-left X"]), int(field["Absolute upper-left Y"])
-        check(abs(x - (1280 - 251) // 2) <= 1 and abs(y - (1024 - 444) // 2) <= 40,
-              "the window is centred on the screen (at %d, %d)" % (x, y))
+        # No window manager here, so no frame: the outer rectangle is the client area.
+        check((x, y) == (SCREEN[0] // 2 - 251 // 2, SCREEN[1] // 2 - 444 // 2),
+              "the window is centred on the screen as the original placed it (at %d, %d)" % (x, y))
 
-        def shot(name):
+        def shot(name="now"):
             png = os.path.join(tmp, name + ".png")
             run("import", "-window", wid, png, env=env)
             return png
 
-        def wait_for(ref, box, what, timeout=15):
-            want = crop_pixels(ref, box)
+        def wait_for(what, ok, timeout=30):
             deadline = time.monotonic() + timeout
             while time.monotonic() < deadline:
-                if crop_pixels(shot("now"), box) == want:
+                if ok(shot()):
                     check(True, what)
                     return
                 time.sleep(0.2)
+            app.dump()
             check(False, what)
 
-        def click(pos, hold=0.05):
-            run("xdotool", "mousemove", "--window", wid, str(pos[0]), str(pos[1]), env=env)
-            run("xdotool", "mousedown", "1", env=env)
-            time.sleep(hold)
-            run("xdotool", "mouseup", "1", env=env)
+        def same(ref, box):
+            want = crop_pixels(ref, box)
+            return lambda png: crop_pixels(png, box) == want
 
-        wait_for(ref_gamma, TITLE, "after the power-on the LCD shows the gamma measuring screen")
+        def differs(ref, box):
+            want = crop_pixels(ref, box)
+            return lambda png: crop_pixels(png, box) != want
+
+        def xdo(*cmd):
+            run("xdotool", *cmd, env=env)
+
+        def click(pos, hold=0.05):
+            xdo("mousemove", "--window", wid, str(pos[0]), str(pos[1]))
+            xdo("mousedown", "1")
+            time.sleep(hold)
+            xdo("mouseup", "1")
+
+        def key(name, hold=0.05):
+            xdo("windowfocus", "--sync", wid)
+            xdo("keydown", name)
+            time.sleep(hold)
+            xdo("keyup", name)
+
+        wait_for("after the power-on the LCD shows the gamma measuring screen",
+                 same(ref_gamma, TITLE))
         click(POWER)
-        wait_for(ref_off, LCD, "POWER switches it off: LCD blank in the unlit colours")
+        wait_for("POWER switches it off: LCD blank in the unlit colours", same(ref_off, LCD))
         click(POWER)
-        wait_for(ref_gamma, TITLE, "POWER again switches it on and it measures again")
-        click(MODE, 0.35)   # wakes the backlight
+        wait_for("POWER again switches it on and it measures again", same(ref_gamma, TITLE))
+
+        xdo("mousemove", "--window", wid, str(MODE[0]), str(MODE[1]))
+        xdo("mousedown", "1")
+        wait_for("MODE held down is drawn pressed", differs(ref_gamma, MODE_CAP))
+        xdo("mouseup", "1")
+        wait_for("MODE released is drawn as before", same(ref_gamma, MODE_CAP))
         time.sleep(0.5)
-        click(MODE, 0.35)   # next mode
-        wait_for(ref_beta, TITLE, "MODE presses change the mode (beta flux, lit)")
+        click(MODE, 0.35)   # next mode (the press before lit the backlight)
+        wait_for("MODE presses change the mode (beta flux, lit)", same(ref_beta, TITLE))
         before = crop_pixels(shot("before"), TITLE)
         click((150, 400))
         click((20, 20), 0.35)
         time.sleep(1.0)
-        check(crop_pixels(shot("after"), TITLE) == before, "a click beside the buttons changes nothing")
+        check(crop_pixels(shot("after"), TITLE) == before,
+              "a click beside the buttons changes nothing")
 
-        app.terminate()
-        try:
-            app.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            app.kill()
-            check(False, "closing the program ends it promptly")
+        key("p")
+        wait_for("the P key switches it off", same(ref_off, LCD))
+        key("p")
+        wait_for("the P key switches it on again", same(ref_gamma, TITLE))
+        key("m", 0.35)      # wakes the backlight
+        time.sleep(0.5)
+        key("m", 0.35)      # next mode
+        wait_for("the M key changes the mode (beta flux, lit)", same(ref_beta, TITLE))
+
+        # A button released outside the window never reaches it: MODE stays held, so the
+        # press becomes a long one and opens the menu, and the button stays drawn pressed.
+        xdo("mousemove", "--window", wid, str(MODE[0]), str(MODE[1]))
+        xdo("mousedown", "1")
+        xdo("mousemove", "3", "3")
+        xdo("mouseup", "1")
+        wait_for("a release outside the window leaves MODE held: the long press opens the menu",
+                 same(ref_menu, TITLE))
+        check(crop_pixels(shot(), MODE_CAP) != crop_pixels(ref_menu, MODE_CAP),
+              "MODE is still drawn pressed")
+        click((150, 400))
+        wait_for("a button-up inside the window releases it", same(ref_menu, MODE_CAP))
+
+        output = app.close()
+        apps.remove(app)
+        m = re.search(r'the LCD at the end: "(.*)" "(.*)"\n', output)
+        if not m:
+            print(output)
+        check(m is not None, "closing the window ends the recording and says where it ended")
+        replay = subprocess.run([args.runner, "--script", recording, "--lcd"],
+                                capture_output=True, text=True, timeout=300)
+        if replay.returncode != 0:
+            print(replay.stderr)
+        check(replay.returncode == 0 and replay.stdout == "%s\n%s\n" % (m.group(1), m.group(2)),
+              "the runner replays the recording to the same final LCD (%r %r)"
+              % (m.group(1), m.group(2)))
 
         # The greeting (message 106) must be in what the audio driver wrote.
         with open(os.path.join(args.source, "resources", "voice_image.bin"), "rb") as f:
@@ -149,14 +251,46 @@ def main():
             audio = f.read()
         check(len(greeting) > 0 and greeting[:2000] in audio and greeting[-2000:] in audio,
               "the greeting's samples reached the audio device (%d bytes written)" % len(audio))
+
+        # --- Scale 2 ---------------------------------------------------------------------
+        app = App(args.app, env, "--scale", "2")
+        apps.append(app)
+        wid = app.wid
+        info = run("xwininfo", "-id", wid, env=env)
+        check("Width: 502" in info and "Height: 888" in info,
+              "--scale 2 gives a 502 x 888 client area")
+        corner = (LCD[0] * 2, LCD[1] * 2, 2, 2)   # the LCD frame's top-left panel pixel
+        lit = bytes([0, 250, 0] * 4)   # the lit frame colour
+        wait_for("at scale 2 the gamma screen is drawn, unlit",
+                 lambda png: crop_pixels(png, (TITLE[0] * 2, TITLE[1] * 2, 2, 2)) != lit
+                 and crop_pixels(png, corner) != lit)
+        time.sleep(6)
+        click((MODE[0] * 2, MODE[1] * 2), 0.3)
+        wait_for("a click on MODE at scale 2 hits it (the backlight lights)",
+                 lambda png: crop_pixels(png, corner) == lit)
+        app.close()
+        apps.remove(app)
+
+        # --- A prepared situation ----------------------------------------------------------
+        # 62 s of instrument time: shown long before real time could get there.
+        started = time.monotonic()
+        app = App(args.app, env, "--start", script_file("prepared", prepared))
+        apps.append(app)
+        wid = app.wid
+        wait_for("--start shows the prepared screen (the menu after a minute) at once",
+                 same(ref_prepared, LCD), timeout=40)
+        check(time.monotonic() - started < 50,
+              "it got there faster than the 62 s the script takes in real time")
+        app.close()
+        apps.remove(app)
         return 0
     except Failure:
         return 1
     finally:
-        for p in reversed(procs):
-            if p.poll() is None:
-                p.kill()
-                p.wait()
+        for a in apps:
+            a.kill()
+        if server is not None:
+            server.stop()
         shutil.rmtree(tmp, ignore_errors=True)
 
 

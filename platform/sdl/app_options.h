@@ -1,0 +1,24 @@
+// The desktop app's command line.
+#pragma once
+
+#include <string>
+
+inline constexpr int MinScale = 1;
+inline constexpr int MaxScale = 4;
+
+enum class LcdLook { Design, Real };
+
+struct AppOptions {
+    int scale = 0;  // 0: the largest that the screen's density calls for and that fits
+    LcdLook lcdLook = LcdLook::Design;
+    std::string record;  // "" none
+    std::string script;  // played in the window at the wall clock's pace
+    std::string start;   // played as fast as possible before the person takes over
+    bool help = false;
+    bool version = false;
+};
+
+// Parses the command line; false with a message in `error` for a usage error.
+bool ParseAppOptions(int argc, const char* const* argv, AppOptions& options, std::string& error);
+
+extern const char AppUsage[];
