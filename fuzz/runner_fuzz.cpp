@@ -45,8 +45,10 @@ std::string Unparse(const std::vector<Step>& steps) {
 }
 
 bool SameSteps(const Step& a, const Step& b) {
-    return a.kind == b.kind && a.count == b.count && a.x == b.x && a.y == b.y &&
-           a.text[0] == b.text[0] && a.text[1] == b.text[1];
+    bool same = a.kind == b.kind && a.count == b.count && a.upTo == b.upTo && a.on == b.on &&
+                a.x == b.x && a.y == b.y && a.text[0] == b.text[0] && a.text[1] == b.text[1];
+    for (int c = 0; c < StepCells; ++c) same = same && a.cells[c] == b.cells[c];
+    return same;
 }
 
 void CheckScript(const std::string& text) {
@@ -91,6 +93,19 @@ void CheckScript(const std::string& text) {
             case StepKind::Screenshot:
                 if (s.text[0].empty()) Broken("screenshot without a file name", "");
                 break;
+            case StepKind::WaitUntilLcd:
+                if (s.count > MaxTicks) Broken("wait over the limit", std::to_string(s.count));
+                break;
+            case StepKind::ExpectClicks:
+                if (s.count > s.upTo) Broken("click range upside down", FormatStep(s));
+                break;
+            case StepKind::ExpectCursor:
+                if (s.on && s.count >= static_cast<uint64_t>(StepCells))
+                    Broken("cursor cell out of 0-23", std::to_string(s.count));
+                break;
+            case StepKind::Source:
+                if (s.count > 2000000) Broken("source over 2000 a second", FormatStep(s));
+                break;
             default:
                 break;
         }
@@ -130,6 +145,7 @@ void CheckCommandLine(const uint8_t* data, size_t size) {
     }
     if (options.ticks > MaxTicks) Broken("--ticks over the limit", std::to_string(options.ticks));
     if (options.saySet && options.say.empty()) Broken("--say accepted with no message", "");
+    if (options.saySet && options.sayList) Broken("--say both a list and messages", "");
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ void SimSetVoiceImage(const uint8_t* image, uint32_t size) {
 void SimStart() {
     SoundService = CountingSoundService;
     PlayedLastTick = 0;
+    ClearSampleBufferLog();  // the power-on empties the buffer
     PulsesLastTick = 0;
     StartupPowerOn();
     InitLcdView();
@@ -73,12 +74,18 @@ void SimReset() {
     PlayedLastTick = 0;
 }
 
+void SimSeed(uint32_t seed) {
+    SeedPulseSource(seed);
+}
+
 int64_t NextTickDue(int64_t due, int64_t now) {
     const int64_t next = due + TickPeriodUs;
     return next <= now ? now : next;
 }
 
 void SimMouseDown(int32_t x, int32_t y) {
+    // A POWER click while the instrument is off powers on, which empties the sound buffer.
+    if (FirmwareRunning.load() == 0) ClearSampleBufferLog();
     // The window reports 16-bit unsigned positions; a position left of or above the window
     // wraps, as it does there.
     ButtonPress(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
@@ -89,6 +96,7 @@ void SimMouseUp() {
 }
 
 void SimPress(SimButton button) {
+    if (FirmwareRunning.load() == 0) ClearSampleBufferLog();  // as in SimMouseDown
     ButtonPress(ButtonCentre(button, 0), ButtonCentre(button, 1));
 }
 
@@ -170,6 +178,18 @@ uint8_t SimAlarms() {
     return alarms;
 }
 
+void SimPlayedSound(SimSoundReport* report) {
+    static_assert(SimSoundMessagesMax == SoundLogMessages);
+    *report = SimSoundReport{};
+    if (PlayedLastTick == 0) return;
+    report->samples = PlayedLastTick;
+    report->clicks = PlayedSoundLog.clicks;
+    report->tones = PlayedSoundLog.tones;
+    report->messageCount = PlayedSoundLog.messageCount;
+    for (uint32_t i = 0; i < PlayedSoundLog.messageCount && i < SoundLogMessages; ++i)
+        report->messages[i] = PlayedSoundLog.messages[i];
+}
+
 const char* SimCellText(uint8_t code) {
     // UTF-8 of every code, built once: ASCII 0x20-0x7D, the Cyrillic letters from 0xC0
     // (А-Я, а-я, U+0410-U+044F), the display's symbols; a space for codes without a glyph.
@@ -224,6 +244,8 @@ bool SimSay(const uint8_t* list, int count) {
     SoundService = CountingSoundService;
     SampleRepeat.store(1);
     SampleCount.store(0);
+    ClearSampleBufferLog();
+    PlayedLastTick = 0;
     BeginUtterance();
     for (int i = 0; i < count; ++i) PlayMessage(list[i]);
     EndUtterance();

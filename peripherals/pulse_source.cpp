@@ -63,6 +63,11 @@ void AddCheckSourcePulses() {
     CheckSourcePulses -= taken;
 }
 
+void SeedPulseSource(uint32_t seed) {
+    std::seed_seq sequence{seed};
+    PulseGenerator.seed(sequence);
+}
+
 void ResetPulseSource() {
     PulsePhase = 0;
     PulsesLastTick = 0;

@@ -27,6 +27,9 @@ void PulseSource();
 // called after PulseSource.
 void AddCheckSourcePulses();
 long double UniformRandom();
+// Starts the generator on a sequence of its own for `seed`: different pulses, the same for
+// the same seed. Without it every run draws the unseeded sequence.
+void SeedPulseSource(uint32_t seed);
 
 // Program-start state, including the generator's sequence.
 void ResetPulseSource();

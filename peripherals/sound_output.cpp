@@ -9,6 +9,8 @@ std::atomic<uint8_t> SoundReady{0};
 uint8_t SampleBuffer[SampleCapacity];
 uint8_t WavImage[WavHeaderSize + SampleCapacity];
 SoundServiceFn SoundService = nullptr;
+SoundLog SampleBufferLog{};
+SoundLog PlayedSoundLog{};
 
 namespace {
 
@@ -72,6 +74,8 @@ void WavPlayer() {
     WriteWavHeader(WavImage, count);
     std::memcpy(WavImage + WavHeaderSize, SampleBuffer, count);
     SampleCount.store(0, std::memory_order_relaxed);
+    PlayedSoundLog = SampleBufferLog;
+    SampleBufferLog = SoundLog{};
     if (SoundService != nullptr) SoundService(WavImage, WavHeaderSize + count);
 }
 
@@ -79,6 +83,16 @@ void WriteWavHeader(uint8_t* out, uint32_t samples) {
     std::memcpy(out, WavHeaderTemplate, WavHeaderSize);
     PutLe32(out + 4, samples + 36);
     PutLe32(out + 40, samples);
+}
+
+void LogSpokenMessage(uint8_t n) {
+    if (SampleBufferLog.messageCount < SoundLogMessages)
+        SampleBufferLog.messages[SampleBufferLog.messageCount] = n;
+    ++SampleBufferLog.messageCount;
+}
+
+void ClearSampleBufferLog() {
+    SampleBufferLog = SoundLog{};
 }
 
 void BeginUtterance() {
@@ -93,6 +107,8 @@ void EndUtterance() {
 
 void ResetSoundOutput() {
     UtteranceDepth = 0;
+    SampleBufferLog = SoundLog{};
+    PlayedSoundLog = SoundLog{};
     AudioLevel.store(0);
     SampleRepeat.store(0);
     SampleCount.store(0);

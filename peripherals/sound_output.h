@@ -34,6 +34,23 @@ void WriteWavHeader(uint8_t* out, uint32_t samples);
 // Builds the WAV image from the buffer, plays it through the sound service, empties the buffer.
 void WavPlayer();
 
+// What the samples are, for a front end that reports what it played: the detector clicks
+// and alarm tone bursts the timer interrupt model starts and the speech messages read from
+// the speech memory, logged as they are recorded. WavPlayer hands the log over with the
+// samples (PlayedSoundLog) and starts a new one.
+inline constexpr uint32_t SoundLogMessages = 64;  // messages kept; later ones only counted
+struct SoundLog {
+    uint32_t clicks;
+    uint32_t tones;
+    uint32_t messageCount;  // messages logged, also those past the first SoundLogMessages
+    uint8_t messages[SoundLogMessages];
+};
+extern SoundLog SampleBufferLog;  // what the buffer holds now
+extern SoundLog PlayedSoundLog;   // what the last playback held
+void LogSpokenMessage(uint8_t n);
+// The buffer was emptied without a playback (a power-on): its log goes with it.
+void ClearSampleBufferLog();
+
 // An utterance: SoundReady 0 ... 1 around a voice message the firmware appends.
 void BeginUtterance();
 void EndUtterance();

@@ -10,12 +10,31 @@ uint32_t VoicePage = 0;
 uint32_t VoiceOffset = 0;
 
 namespace {
+
 constexpr uint32_t LastCountedPage = 8192;  // the page index stops here
+constexpr uint32_t NoMessageHere = 0xFFFF;
+constexpr uint32_t DirectoryEntries = 256;  // what a message number reaches
+
+// The message whose first page the last seek found, until its first byte is read.
+uint32_t SeekMessage = NoMessageHere;
+
+// The message (of at least one page) that starts at `page`, from the directory.
+uint32_t MessageStartingAt(uint32_t page) {
+    uint32_t start = 1;
+    for (uint32_t n = 0; n < DirectoryEntries && start <= page; ++n) {
+        const uint32_t pages = VoiceMessagePages(static_cast<uint8_t>(n));
+        if (start == page && pages != 0) return n;
+        start += pages;
+    }
+    return NoMessageHere;
 }
+
+}  // namespace
 
 void VoiceSeek(uint32_t page) {
     VoicePage = page;
     VoiceOffset = 0;
+    SeekMessage = page == 0 ? NoMessageHere : MessageStartingAt(page);
 }
 
 uint32_t VoiceMessagePages(uint8_t n) {
@@ -25,6 +44,10 @@ uint32_t VoiceMessagePages(uint8_t n) {
 }
 
 void VoiceReadByte() {
+    if (SeekMessage != NoMessageHere) {
+        LogSpokenMessage(static_cast<uint8_t>(SeekMessage));
+        SeekMessage = NoMessageHere;
+    }
     // 64-bit position: a page index up to 8192 stays far inside, but any seek argument is safe.
     const uint64_t pos =
         uint64_t{VoiceHeaderSize} + uint64_t{VoicePageSize} * VoicePage + VoiceOffset;
@@ -42,4 +65,5 @@ void VoiceReadByte() {
 void ResetSpeechMemory() {
     VoicePage = 0;
     VoiceOffset = 0;
+    SeekMessage = NoMessageHere;
 }

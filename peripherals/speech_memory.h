@@ -5,6 +5,8 @@
 // to back from page 1), the read position (page, offset) with the page index stopping at 8192,
 // and the read of the next byte into AudioLevel. Reads at or past the end of the image give
 // 128, the silence level, and so do all reads when the build found no image (size 0).
+// Also logs which message is read (sound_output.h's SoundLog): a seek to the first page of a
+// message followed by a read of it.
 // Leaves out: the flash's command protocol, buffers, erase and write.
 #pragma once
 

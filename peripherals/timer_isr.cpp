@@ -39,6 +39,7 @@ void TimerIsr() {
         const uint8_t phase = static_cast<uint8_t>(~TonePhase.load(Relaxed));
         TonePhase.store(phase, Relaxed);
         OutputLevel(phase == 0x00 ? 178 : 78);
+        if (toSecond == SecondReload) ++SampleBufferLog.tones;  // a burst's first call
     } else {
         if (toSecond <= ToneEnd) AlarmTone.store(0, Relaxed);
         if (ClickCountdown.load(Relaxed) == 0) SoundReady.store(1, Relaxed);
@@ -79,6 +80,7 @@ void TimerIsr() {
         if (pulses != 0 && click == 0 && ThresholdAlarm.load(Relaxed) == 0 &&
             OverRange.load(Relaxed) == 0) {
             click = ClickLength;
+            ++SampleBufferLog.clicks;
             ClickCountdown.store(click, Relaxed);
         }
         if (click == ClickLength) {

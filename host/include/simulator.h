@@ -41,6 +41,10 @@ void SimStart();
 void SimTick();
 // Everything back to the program-start state (a front end that starts over; tests).
 void SimReset();
+// Before SimStart: the detector draws a sequence of pulses of its own for `seed`, the same
+// for the same seed. Without a call (and after SimReset) every run draws the same unseeded
+// sequence.
+void SimSeed(uint32_t seed);
 
 // The tick period and the real-time schedule of a front end that ticks at the wall clock's
 // pace: when the next tick is due, after the tick that was due at `due` has run and the time
@@ -99,6 +103,19 @@ struct SimTickReport {
     uint32_t played;              // samples handed to the sound service in the last tick
 };
 void SimReport(SimTickReport* report);
+
+// What the sound played in the last tick (or by SimSay) held, all zero when nothing was
+// played: the detector clicks and alarm tone bursts (one each alarmed second) that started in
+// it and the speech memory's messages, in the order spoken.
+inline constexpr int SimSoundMessagesMax = 64;
+struct SimSoundReport {
+    uint32_t samples;                       // as SimTickReport::played
+    uint32_t clicks;                        // detector clicks
+    uint32_t tones;                         // alarm tone bursts
+    uint32_t messageCount;                  // speech messages, also those not listed
+    uint8_t messages[SimSoundMessagesMax];  // the first of them
+};
+void SimPlayedSound(SimSoundReport* report);
 
 // The instrument's alarms as they stand, one bit each; 0 when none is raised or it is off.
 enum SimAlarm : uint8_t {

@@ -6,23 +6,37 @@ const char RunnerUsage[] =
     "Usage: drk20vt5p-headless [OPTIONS]\n"
     "Runs the DRK-20VT5P simulator without a window.\n"
     "\n"
-    "  --script FILE      run the scenario steps in FILE ('-' for standard input)\n"
+    "  --script FILE      run the scenario steps in FILE ('-' for standard input); given\n"
+    "                     more than once, each script runs on a freshly started instrument\n"
     "  --ticks N          run N host ticks of 100 ms after the script (default 0)\n"
     "  --trace FILE       write one JSON object per tick to FILE ('-' for standard output)\n"
+    "  --trace-sound      add what each tick played to the trace: clicks, tones, speech\n"
     "  --lcd              print the two LCD lines at the end\n"
     "  --show             print the LCD lines whenever they change, with the instrument time\n"
     "  --realtime         pace the ticks at 100 ms of wall time; sounds hold the tick\n"
-    "  --wav FILE         write every sound played during the run as one WAV file\n"
+    "  --wav FILE         write the session's sound as heard at the window: every sound at\n"
+    "                     its tick, silence between, a tick held for its sound's length\n"
     "  --screenshot FILE  write a PNG of the panel at the end\n"
-    "  --say LIST         play the comma-separated speech messages as one sound (with --wav)\n"
+    "  --junit FILE       write a JUnit XML report: one test case per script\n"
+    "  --seed N           a different, repeatable background of detector pulses (0-4294967295)\n"
+    "  --say LIST         write the comma-separated speech messages as one sound to --wav,\n"
     "                     without starting the instrument\n"
+    "  --say list         print the speech messages with their numbers and words\n"
     "  --version          print the program's version\n"
     "  --help             show this help\n"
     "\n"
     "Scenario steps: tick N | wait D(ms|s|min) | mode down | mode up | press mode [N] |\n"
-    "  power | click X Y [left|right] | expect lcd \"LINE1\" \"LINE2\" | screenshot FILE |\n"
-    "  pulses N\n"
-    "Exit codes: 0 ok, 1 an expect failed, 2 usage or script error.\n";
+    "  power | click X Y [left|right] | pulses N | source R | screenshot FILE |\n"
+    "  expect lcd \"LINE1\" \"LINE2\" | wait until lcd \"LINE1\" \"LINE2\" within D |\n"
+    "  expect said \"WORDS\" | expect tone | expect no tone | expect clicks N[..M] |\n"
+    "  expect silence | expect backlight on|off | expect cursor N|off\n"
+    "\n"
+    "Exit codes:\n"
+    "  0    the run completed and every expect held\n"
+    "  1    an expect or wait until failed (the script stops there)\n"
+    "  2    usage, script or output-path error, found before the first tick; nothing written\n"
+    "  4    an output could not be written (the message names it; it is left as it was)\n"
+    "  130  stopped by SIGINT, 143 by SIGTERM: the outputs hold the run up to the last tick\n";
 
 namespace {
 
@@ -60,6 +74,14 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
             }
             return true;
         };
+        // An output given twice would leave the first one unwritten.
+        auto once = [&](std::string& out) {
+            if (!out.empty()) {
+                error = "option " + arg + " given twice";
+                return false;
+            }
+            return value(out);
+        };
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--version") {
@@ -68,26 +90,46 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
             std::string v;
             if (!value(v)) return false;
             if (!ParseCount(v, MaxTicks, options.ticks)) {
-                error = "--ticks needs a whole number from 0 to 1000000000, not '" + v + "'";
+                error = "--ticks needs a whole number from 0 to 1000000000, not '" +
+                        PrintableText(v) + "'";
                 return false;
             }
+        } else if (arg == "--seed") {
+            std::string v;
+            uint64_t seed;
+            if (!value(v)) return false;
+            if (!ParseCount(v, 0xFFFFFFFFu, seed)) {
+                error = "--seed needs a whole number from 0 to 4294967295, not '" +
+                        PrintableText(v) + "'";
+                return false;
+            }
+            options.seed = static_cast<uint32_t>(seed);
+            options.seedSet = true;
         } else if (arg == "--script") {
-            if (!value(options.script)) return false;
+            std::string v;
+            if (!value(v)) return false;
+            options.scripts.push_back(v);
         } else if (arg == "--trace") {
-            if (!value(options.trace)) return false;
+            if (!once(options.trace)) return false;
         } else if (arg == "--wav") {
-            if (!value(options.wav)) return false;
+            if (!once(options.wav)) return false;
         } else if (arg == "--screenshot") {
-            if (!value(options.screenshot)) return false;
+            if (!once(options.screenshot)) return false;
+        } else if (arg == "--junit") {
+            if (!once(options.junit)) return false;
         } else if (arg == "--say") {
             std::string v;
             if (!value(v)) return false;
             options.say.clear();
-            if (!ParseSayList(v, options.say)) {
-                error = "--say needs comma-separated message numbers 0-255, not '" + v + "'";
+            options.sayList = v == "list";
+            if (!options.sayList && !ParseSayList(v, options.say)) {
+                error = "--say needs comma-separated message numbers 0-255 or 'list', not '" +
+                        PrintableText(v) + "'";
                 return false;
             }
-            options.saySet = true;
+            options.saySet = !options.sayList;
+        } else if (arg == "--trace-sound") {
+            options.traceSound = true;
         } else if (arg == "--lcd") {
             options.lcd = true;
         } else if (arg == "--show") {
@@ -95,7 +137,7 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
         } else if (arg == "--realtime") {
             options.realtime = true;
         } else {
-            error = "unknown option '" + arg + "'";
+            error = "unknown option '" + PrintableText(arg) + "'";
             return false;
         }
     }

@@ -7,12 +7,17 @@
 
 struct RunnerOptions {
     uint64_t ticks = 0;
-    std::string script;      // "" none, "-" standard input
-    std::string trace;       // "" none, "-" standard output
-    std::string wav;         // "" none
-    std::string screenshot;  // "" none
+    std::vector<std::string> scripts;  // in order; "-" standard input
+    std::string trace;                 // "" none, "-" standard output
+    std::string wav;                   // "" none
+    std::string screenshot;            // "" none
+    std::string junit;                 // "" none
     std::vector<uint8_t> say;
-    bool saySet = false;
+    bool saySet = false;   // --say LIST
+    bool sayList = false;  // --say list
+    bool seedSet = false;
+    uint32_t seed = 0;
+    bool traceSound = false;
     bool lcd = false;
     bool show = false;
     bool realtime = false;
@@ -25,3 +30,10 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
                         std::string& error);
 
 extern const char RunnerUsage[];
+
+// The runner's exit codes.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitExpectFailed = 1;  // an expect or wait until did not hold
+inline constexpr int ExitUsage = 2;         // usage, script or output-path error, before any tick
+inline constexpr int ExitWriteFailed = 4;  // an output could not be written during or after the run
+inline constexpr int ExitSignalBase = 128;  // + the signal: 130 SIGINT, 143 SIGTERM

@@ -3,13 +3,24 @@
 #include <cstdint>
 #include <vector>
 
+#include "output_file.h"
 #include "simulator.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO_UNUSED
+#define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
 
-bool WritePanelPng(const std::string& path) {
+namespace {
+
+void Collect(void* context, void* data, int size) {
+    auto* png = static_cast<std::vector<uint8_t>*>(context);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    png->insert(png->end(), bytes, bytes + size);
+}
+
+}  // namespace
+
+bool WritePanelPng(const std::string& path, std::string& error) {
     const uint32_t* frame = SimFrame();
     const int32_t width = SimFrameWidth(), height = SimFrameHeight();
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
@@ -18,5 +29,10 @@ bool WritePanelPng(const std::string& path) {
         rgb[3 * i + 1] = static_cast<uint8_t>(frame[i] >> 8);
         rgb[3 * i + 2] = static_cast<uint8_t>(frame[i]);
     }
-    return stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
+    std::vector<uint8_t> png;
+    if (stbi_write_png_to_func(Collect, &png, width, height, 3, rgb.data(), width * 3) == 0) {
+        error = path + ": the PNG could not be encoded";
+        return false;
+    }
+    return WriteWholeOutput(path, png.data(), png.size(), error);
 }

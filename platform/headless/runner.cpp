@@ -1,21 +1,55 @@
 #include "runner.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
+#include <cstdarg>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <cstring>
+#include <map>
 #include <thread>
 
 #include "interpreter.h"
+#include "junit_writer.h"
 #include "lcd_text.h"
+#include "output_file.h"
 #include "png_writer.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "trace_writer.h"
+#include "voice_texts.h"
 #include "wav_writer.h"
 
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
 namespace {
+
+constexpr size_t MaxScriptBytes = 16u << 20;  // 16 MiB: far more than any script
+constexpr uint64_t WavMaxSamples = 0xFFFFFFFFull - 36;
+constexpr int64_t SampleUs = 125;        // one 8000 Hz sample
+constexpr int64_t SleepSliceUs = 20000;  // a stop request is seen within this while waiting
+
+// SIGINT or SIGTERM, set by the handler and read between ticks.
+volatile std::sig_atomic_t StopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) {
+    StopSignal = signal;
+}
+
+void Message(const char* format, ...) {
+    std::fflush(stdout);
+    std::fputs("drk20vt5p-headless: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+}
 
 int64_t SteadyUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -23,14 +57,92 @@ int64_t SteadyUs() {
         .count();
 }
 
-// The run loop's state: the tick count, the trace and the real-time schedule.
+// Sleeps until `until` (steady microseconds) or a stop request.
+void SleepUntil(int64_t until) {
+    for (int64_t now = SteadyUs(); now < until && StopSignal == 0; now = SteadyUs()) {
+        const int64_t slice = until - now < SleepSliceUs ? until - now : SleepSliceUs;
+        std::this_thread::sleep_for(std::chrono::microseconds(slice));
+    }
+}
+
+const char* SignalName(int signal) {
+    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
+}
+
+// A script's text: a regular file, a pipe or standard input ("-"), at most MaxScriptBytes.
+bool ReadScript(const std::string& path, std::string& text, std::string& error) {
+    int fd = 0;
+    if (path == "-") {
+        struct stat st;
+        if (fstat(0, &st) != 0) {
+            error = "standard input is closed";
+            return false;
+        }
+    } else {
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            error = "it is a directory";
+            return false;
+        }
+        if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+            error = "it is a device, not a file";
+            return false;
+        }
+        fd = open(path.c_str(), O_RDONLY | O_BINARY);
+        if (fd < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+    }
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        if (text.size() + static_cast<size_t>(n) > MaxScriptBytes) {
+            error = "it is larger than 16 MiB";
+            ok = false;
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    if (fd != 0) close(fd);
+    return ok;
+}
+
+struct Script {
+    std::string path;  // as given, "-" standard input
+    std::string name;  // in messages
+    std::vector<Step> steps;
+};
+
+// One output of the run, for the checks before the first tick.
+struct NamedOutput {
+    std::string what;  // "--trace", "the screenshot on line 12 of x.scn", ...
+    std::string path;
+};
+
+// The run loop's state: the tick count, the outputs written every tick and the real-time
+// schedule.
 struct Run {
     const RunnerOptions& options;
-    std::FILE* trace = nullptr;
+    OutputFile* trace = nullptr;
+    WavTimeline* wav = nullptr;
     uint64_t tick = 0;
     std::string shownLines;
     std::string line;  // trace line buffer, reused
     int64_t due = 0;   // when the next real-time tick is due, microseconds
+    std::string writeError;
 
     explicit Run(const RunnerOptions& o) : options(o) {}
 
@@ -43,28 +155,112 @@ struct Run {
         std::fflush(stdout);
     }
 
-    // One host tick with its trace and show.
-    void Tick() {
-        if (options.realtime) {
-            const int64_t now = SteadyUs();
-            if (now < due) std::this_thread::sleep_for(std::chrono::microseconds(due - now));
-        }
+    // One host tick with its outputs. False when the run must stop instead: a stop signal
+    // came before the tick, or an output could not be written.
+    bool Tick() {
+        if (options.realtime) SleepUntil(due);
+        if (StopSignal != 0) return false;
+        ClearTickSound();
         SimTick();
         ++tick;
-        if (options.realtime) due = NextTickDue(due, SteadyUs());
+        if (options.realtime) {
+            // The sound holds the tick for its length, as the window's sound service does.
+            SleepUntil(SteadyUs() + static_cast<int64_t>(TickSound.size()) * SampleUs);
+            due = NextTickDue(due, SteadyUs());
+        }
         // No picture is shown here: the panel image is composed only when a screenshot is
         // written (WritePanelPng redraws first), which keeps a fast-forward run fast.
         if (trace) {
-            TraceLine(tick, line);
-            std::fwrite(line.data(), 1, line.size(), trace);
+            TraceLine(tick, options.traceSound, line);
+            if (!WriteOutput(*trace, line.data(), line.size())) writeError = trace->error;
         }
+        if (wav && !AddWavTick(*wav, TickSound)) writeError = wav->error;
         if (options.show) Show();
-    }
-
-    void Ticks(uint64_t n) {
-        for (uint64_t i = 0; i < n; ++i) Tick();
+        return writeError.empty();
     }
 };
+
+enum class Outcome { Passed, Failed, WriteFailed, Interrupted };
+
+// Plays one script on the instrument as it stands; `failure` gets the message of a failed
+// expect.
+Outcome PlayScript(Run& run, Script& script, std::string& failure) {
+    ScenarioPlayer player;
+    ScenarioBegin(player, script.name, std::move(script.steps), run.options.seed);
+    for (;;) {
+        const ScenarioAction action = ScenarioNext(player);
+        switch (action.kind) {
+            case ScenarioAction::Tick:
+                if (!run.Tick()) {
+                    return run.writeError.empty() ? Outcome::Interrupted : Outcome::WriteFailed;
+                }
+                break;
+            case ScenarioAction::Screenshot:
+                if (!WritePanelPng(action.step->text[0], run.writeError)) {
+                    run.writeError = PrintableText(script.name) + ":" +
+                                     std::to_string(action.step->line) + ": " + run.writeError;
+                    return Outcome::WriteFailed;
+                }
+                break;
+            case ScenarioAction::Failed:
+                failure = action.message;
+                return Outcome::Failed;
+            case ScenarioAction::Done:
+                return Outcome::Passed;
+        }
+    }
+}
+
+// --say: the messages as one sound, without starting the instrument.
+int Say(const RunnerOptions& options) {
+    if (options.sayList) {
+        for (int n = 0; n < VoiceTextCount; ++n)
+            std::printf("%d\t%s\n", n, VoiceMessageText(static_cast<uint8_t>(n)).c_str());
+        return std::fflush(stdout) == 0 ? ExitOk : ExitWriteFailed;
+    }
+    std::string error;
+    if (!CheckOutputPath(options.wav, error)) {
+        Message("--wav %s", error.c_str());
+        return ExitUsage;
+    }
+    ClearTickSound();
+    if (!SimSay(options.say.data(), static_cast<int>(options.say.size()))) {
+        Message("--say: the messages do not fit the sound buffer (540 s); nothing written");
+        return ExitUsage;
+    }
+    if (!WriteWavFile(options.wav, TickSound, error)) {
+        Message("%s", error.c_str());
+        return ExitWriteFailed;
+    }
+    return ExitOk;
+}
+
+// The combinations of options that would leave something unsaid: each is refused.
+bool OptionsAgree(const RunnerOptions& o, std::string& error) {
+    const bool runOptions = !o.scripts.empty() || !o.trace.empty() || !o.screenshot.empty() ||
+                            !o.junit.empty() || o.ticks != 0 || o.show || o.lcd || o.traceSound ||
+                            o.seedSet;
+    if (o.sayList && (runOptions || !o.wav.empty() || o.realtime)) {
+        error = "--say list prints the messages and takes no other option";
+    } else if (o.saySet && runOptions) {
+        error =
+            "--say plays messages without starting the instrument: it takes only --wav "
+            "(and --realtime), not --script, --ticks, --trace, --screenshot, --junit, "
+            "--show, --lcd or --seed";
+    } else if (o.saySet && o.wav.empty()) {
+        error = "--say needs --wav FILE to write the sound to";
+    } else if (o.traceSound && o.trace.empty()) {
+        error = "--trace-sound needs --trace FILE";
+    } else if (o.scripts.size() > 1 &&
+               (!o.trace.empty() || !o.wav.empty() || !o.screenshot.empty())) {
+        error =
+            "with several --script, each runs on its own instrument: --trace, --wav and "
+            "--screenshot would mix them; run the scripts one at a time for those";
+    } else {
+        return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -72,115 +268,207 @@ int RunnerMain(int argc, const char* const* argv) {
     RunnerOptions options;
     std::string error;
     if (!ParseRunnerOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "drk20vt5p-headless: %s\n%s", error.c_str(), RunnerUsage);
-        return 2;
+        Message("%s", error.c_str());
+        std::fputs(RunnerUsage, stderr);
+        return ExitUsage;
     }
     if (options.help) {
         std::fputs(RunnerUsage, stdout);
-        return 0;
+        return ExitOk;
     }
     if (options.version) {
         std::printf("drk20vt5p-headless %s\n", SimVersion());
-        return 0;
+        return ExitOk;
     }
-
-    TheRecording = SoundRecording{};
-    TheRecording.keep = !options.wav.empty();
-    TheRecording.realtime = options.realtime;
+    if (!OptionsAgree(options, error)) {
+        Message("%s", error.c_str());
+        return ExitUsage;
+    }
+    StopSignal = 0;
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
     InstallRecordingSoundService();
-
-    if (options.saySet) {
-        SimSay(options.say.data(), static_cast<int>(options.say.size()));
-        if (!options.wav.empty() && !WriteWavFile(options.wav, TheRecording.samples)) {
-            std::fprintf(stderr, "drk20vt5p-headless: cannot write %s\n", options.wav.c_str());
-            return 2;
-        }
-        return 0;
-    }
+    if (options.saySet || options.sayList) return Say(options);
 
     // Everything is checked before the first tick and before any output file is written.
-    ParseResult script;
-    const std::string scriptName = options.script == "-" ? "<stdin>" : options.script;
-    if (!options.script.empty()) {
-        std::string text;
-        if (options.script == "-") {
-            text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        } else {
-            std::ifstream in(options.script, std::ios::binary);
-            if (!in) {
-                std::fprintf(stderr, "drk20vt5p-headless: %s:0: cannot read the script file\n",
-                             options.script.c_str());
-                return 2;
+    std::vector<Script> scripts;
+    for (const std::string& path : options.scripts) {
+        Script script{path, path == "-" ? "<stdin>" : path, {}};
+        for (const Script& s : scripts) {
+            if (path == "-" && s.path == "-") {
+                Message("standard input can be only one --script");
+                return ExitUsage;
             }
-            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         }
-        script = ParseScenario(scriptName, text);
-        if (!script.ok) {
-            std::fprintf(stderr, "drk20vt5p-headless: %s\n", script.error.c_str());
-            return 2;
+        std::string text;
+        if (!ReadScript(path, text, error)) {
+            Message("%s:0: cannot read the script file: %s", PrintableText(script.name).c_str(),
+                    error.c_str());
+            return ExitUsage;
         }
+        ParseResult parsed = ParseScenario(script.name, text);
+        if (!parsed.ok) {
+            Message("%s", parsed.error.c_str());
+            return ExitUsage;
+        }
+        script.steps = std::move(parsed.steps);
+        scripts.push_back(std::move(script));
+    }
+    if (scripts.empty()) scripts.push_back(Script{"", "run", {}});
+    // --ticks: after each script, with its `source` still in place.
+    for (Script& s : scripts) {
+        if (options.ticks != 0) {
+            Step more{};
+            more.kind = StepKind::Tick;
+            more.count = options.ticks;
+            s.steps.push_back(more);
+        }
+    }
+
+    // Outputs: each on a file of its own, none on a script, each one writable.
+    std::vector<NamedOutput> outputs;
+    if (!options.trace.empty() && options.trace != "-")
+        outputs.push_back({"--trace", options.trace});
+    if (!options.wav.empty()) outputs.push_back({"--wav", options.wav});
+    if (!options.screenshot.empty()) outputs.push_back({"--screenshot", options.screenshot});
+    if (!options.junit.empty()) outputs.push_back({"--junit", options.junit});
+    for (const Script& s : scripts) {
+        for (const Step& step : s.steps) {
+            if (step.kind == StepKind::Screenshot) {
+                outputs.push_back(
+                    {PrintableText(s.name) + ":" + std::to_string(step.line) + ": screenshot",
+                     step.text[0]});
+            }
+        }
+    }
+    if (options.trace == "-" && options.junit == "-") {
+        Message("--trace and --junit both on standard output");
+        return ExitUsage;
+    }
+    std::map<std::string, std::string> taken;  // file key -> what uses it
+    for (const Script& s : scripts)
+        if (!s.path.empty() && s.path != "-") taken[FileKey(s.path)] = "--script " + s.path;
+    for (const NamedOutput& o : outputs) {
+        if (o.path == "-") continue;
+        const std::string key = FileKey(o.path);
+        const auto it = taken.find(key);
+        if (it != taken.end()) {
+            Message("%s %s: the same file as %s; refused, nothing written", o.what.c_str(),
+                    PrintableText(o.path).c_str(), PrintableText(it->second).c_str());
+            return ExitUsage;
+        }
+        taken[key] = o.what + " " + o.path;
+    }
+    if (!options.wav.empty() &&
+        ScenarioMaxTicks(scripts[0].steps) > WavMaxSamples / WavTickSamples) {
+        Message("--wav: the run is longer than one WAV file holds (4 GiB, 149 hours)");
+        return ExitUsage;
+    }
+    for (const NamedOutput& o : outputs) {
+        if (!CheckOutputPath(o.path, error)) {
+            Message("%s %s", o.what.c_str(), PrintableText(error).c_str());
+            return ExitUsage;
+        }
+    }
+    OutputFile trace;
+    WavTimeline wav;
+    if (!options.trace.empty() && !OpenOutput(trace, options.trace)) {
+        Message("--trace %s", PrintableText(trace.error).c_str());
+        return ExitUsage;
+    }
+    if (!options.wav.empty() && !BeginWav(wav, options.wav)) {
+        DiscardOutput(trace);
+        Message("--wav %s", PrintableText(wav.error).c_str());
+        return ExitUsage;
     }
 
     Run run(options);
-    std::FILE* traceFile = nullptr;
-    if (!options.trace.empty()) {
-        if (options.trace == "-") {
-            run.trace = stdout;
-        } else {
-            traceFile = std::fopen(options.trace.c_str(), "wb");
-            if (!traceFile) {
-                std::fprintf(stderr, "drk20vt5p-headless: %s:0: cannot write the trace file\n",
-                             options.trace.c_str());
-                return 2;
-            }
-            run.trace = traceFile;
+    if (!options.trace.empty()) run.trace = &trace;
+    if (!options.wav.empty()) run.wav = &wav;
+
+    std::vector<JunitCase> cases;
+    int exitCode = ExitOk;
+    int stoppedBy = 0;
+    for (size_t k = 0; k < scripts.size(); ++k) {
+        Script& script = scripts[k];
+        JunitCase report{script.name, 0, JunitCase::Passed, {}, {}};
+        if (stoppedBy != 0 || !run.writeError.empty()) {
+            report.result = JunitCase::Skipped;
+            report.message = stoppedBy != 0
+                                 ? std::string("not run: stopped by ") + SignalName(stoppedBy)
+                                 : "not run: an output could not be written";
+            cases.push_back(report);
+            continue;
         }
-    }
-
-    int exitCode = 0;
-    run.due = SteadyUs() + TickPeriodUs;
-    SimStart();
-
-    ScenarioPlayer player;
-    ScenarioBegin(player, scriptName, std::move(script.steps));
-    for (bool playing = true; playing;) {
-        const ScenarioAction action = ScenarioNext(player);
-        switch (action.kind) {
-            case ScenarioAction::Tick:
-                run.Tick();
+        if (k != 0) SimReset();
+        if (options.seedSet) SimSeed(options.seed);
+        run.tick = 0;
+        run.shownLines.clear();
+        run.due = SteadyUs() + TickPeriodUs;
+        if (scripts.size() > 1 && (options.show || options.lcd))
+            std::printf("== %s\n", script.name.c_str());
+        const int64_t started = SteadyUs();
+        SimStart();
+        std::string failure;
+        const Outcome outcome = PlayScript(run, script, failure);
+        report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
+        if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
+        switch (outcome) {
+            case Outcome::Passed:
                 break;
-            case ScenarioAction::Screenshot:
-                if (!WritePanelPng(action.step->text[0])) {
-                    std::fprintf(stderr, "drk20vt5p-headless: %s:%d: cannot write %s\n",
-                                 scriptName.c_str(), action.step->line,
-                                 action.step->text[0].c_str());
-                    exitCode = 1;
-                    playing = false;
-                }
+            case Outcome::Failed:
+                std::fflush(stdout);
+                std::fprintf(stderr, "drk20vt5p-headless: %s", failure.c_str());
+                report.result = JunitCase::Failed;
+                report.message = failure.substr(0, failure.find('\n'));
+                report.detail = failure;
+                if (exitCode == ExitOk) exitCode = ExitExpectFailed;
                 break;
-            case ScenarioAction::Failed:
-                std::fprintf(stderr, "drk20vt5p-headless: %s", action.message.c_str());
-                exitCode = 1;
-                playing = false;
+            case Outcome::WriteFailed:
+                report.result = JunitCase::Error;
+                report.message = report.detail = run.writeError;
                 break;
-            case ScenarioAction::Done:
-                playing = false;
+            case Outcome::Interrupted:
+                stoppedBy = StopSignal;
+                report.result = JunitCase::Error;
+                report.message = report.detail = std::string("stopped by ") +
+                                                 SignalName(stoppedBy) + " after tick " +
+                                                 std::to_string(run.tick);
                 break;
         }
+        cases.push_back(report);
     }
-    if (exitCode == 0) run.Ticks(options.ticks);
 
-    if (run.trace) std::fflush(run.trace);
-    if (traceFile) std::fclose(traceFile);
-    if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
-    if (!options.screenshot.empty() && !WritePanelPng(options.screenshot)) {
-        std::fprintf(stderr, "drk20vt5p-headless: cannot write %s\n", options.screenshot.c_str());
-        if (exitCode == 0) exitCode = 1;
+    // The outputs: complete, or (the one that failed) not there.
+    std::vector<std::string> writeErrors;
+    if (!run.writeError.empty()) writeErrors.push_back(run.writeError);
+    if (!options.screenshot.empty() && !WritePanelPng(options.screenshot, error))
+        writeErrors.push_back(error);
+    // (An output that failed during the run is in run.writeError already.)
+    if (!trace.error.empty()) {
+        DiscardOutput(trace);
+    } else if (!options.trace.empty() && !CommitOutput(trace)) {
+        writeErrors.push_back(trace.error);
     }
-    if (!options.wav.empty() && !WriteWavFile(options.wav, TheRecording.samples)) {
-        std::fprintf(stderr, "drk20vt5p-headless: cannot write %s\n", options.wav.c_str());
-        if (exitCode == 0) exitCode = 1;
+    if (!wav.error.empty()) {
+        DiscardWav(wav);
+    } else if (!options.wav.empty() && !FinishWav(wav)) {
+        writeErrors.push_back(wav.error);
     }
-    std::fflush(stdout);
+    if (!options.junit.empty()) {
+        const std::string xml = JunitReport(cases);
+        if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
+            writeErrors.push_back(error);
+    }
+    if (std::fflush(stdout) != 0) writeErrors.push_back("standard output: write failed");
+    for (const std::string& e : writeErrors) Message("%s; not written", PrintableText(e).c_str());
+
+    if (stoppedBy != 0) {
+        Message("stopped by %s after tick %llu (%s); the outputs hold the run up to there",
+                SignalName(stoppedBy), static_cast<unsigned long long>(run.tick),
+                TickTimeText(run.tick).c_str());
+        return ExitSignalBase + stoppedBy;
+    }
+    if (!writeErrors.empty()) return ExitWriteFailed;
     return exitCode;
 }

@@ -2,12 +2,21 @@
 
 #include "lcd_text.h"
 #include "simulator.h"
+#include "voice_texts.h"
 
 namespace {
 
 void JsonString(std::string& out, const std::string& s) {
     out.push_back('"');
+    static const char hex[] = "0123456789abcdef";
     for (char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20) {
+            out += "\\u00";
+            out.push_back(hex[b >> 4]);
+            out.push_back(hex[b & 15]);
+            continue;
+        }
         if (c == '"' || c == '\\') out.push_back('\\');
         out.push_back(c);
     }
@@ -16,7 +25,7 @@ void JsonString(std::string& out, const std::string& s) {
 
 }  // namespace
 
-void TraceLine(uint64_t tick, std::string& line) {
+void TraceLine(uint64_t tick, bool sound, std::string& line) {
     SimTickReport report;
     SimReport(&report);
     line.clear();
@@ -45,5 +54,23 @@ void TraceLine(uint64_t tick, std::string& line) {
     line += std::to_string(report.pulses);
     line += ",\"played\":";
     line += std::to_string(report.played);
+    if (sound) {
+        SimSoundReport played;
+        SimPlayedSound(&played);
+        line += ",\"clicks\":";
+        line += std::to_string(played.clicks);
+        line += ",\"tones\":";
+        line += std::to_string(played.tones);
+        line += ",\"speech\":[";
+        for (uint32_t i = 0; i < played.messageCount && i < SimSoundMessagesMax; ++i) {
+            if (i) line.push_back(',');
+            line += "{\"n\":";
+            line += std::to_string(played.messages[i]);
+            line += ",\"text\":";
+            JsonString(line, VoiceMessageText(played.messages[i]));
+            line.push_back('}');
+        }
+        line.push_back(']');
+    }
     line += "}\n";
 }

@@ -1,24 +1,19 @@
 #include "wav_writer.h"
 
-#include <chrono>
-#include <fstream>
-#include <thread>
-
 #include "simulator.h"
 
-SoundRecording TheRecording;
+std::vector<uint8_t> TickSound;
 
 namespace {
 
 constexpr uint32_t WavHeaderBytes = 44;
+constexpr uint8_t Silence = 128;
+// The most samples a WAV's 32-bit sizes hold (the RIFF size is the data size + 36).
+constexpr uint64_t WavMaxSamples = 0xFFFFFFFFull - 36;
 
 void RecordingSoundService(const uint8_t* wav, uint32_t bytes) {
     if (bytes < WavHeaderBytes) return;
-    const uint32_t count = bytes - WavHeaderBytes;
-    if (TheRecording.keep)
-        TheRecording.samples.insert(TheRecording.samples.end(), wav + WavHeaderBytes, wav + bytes);
-    if (TheRecording.realtime)
-        std::this_thread::sleep_for(std::chrono::microseconds(count * 125ULL));
+    TickSound.insert(TickSound.end(), wav + WavHeaderBytes, wav + bytes);
 }
 
 }  // namespace
@@ -27,13 +22,72 @@ void InstallRecordingSoundService() {
     SimSetSoundService(RecordingSoundService);
 }
 
-bool WriteWavFile(const std::string& path, const std::vector<uint8_t>& samples) {
-    uint8_t h[WavHeaderBytes];
-    const uint32_t n = static_cast<uint32_t>(samples.size());
-    SimWavHeader(h, n);
-    std::ofstream out(path, std::ios::binary);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(h), WavHeaderBytes);
-    out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(n));
-    return static_cast<bool>(out);
+void ClearTickSound() {
+    TickSound.clear();
+}
+
+bool BeginWav(WavTimeline& wav, const std::string& path) {
+    wav = WavTimeline{};
+    uint8_t header[WavHeaderBytes];
+    SimWavHeader(header, 0);
+    if (!OpenOutput(wav.out, path) ||
+        (wav.out.seekable && !WriteOutput(wav.out, header, WavHeaderBytes))) {
+        wav.error = wav.out.error;
+        DiscardOutput(wav.out);
+        return false;
+    }
+    return true;
+}
+
+bool AddWavTick(WavTimeline& wav, const std::vector<uint8_t>& sound) {
+    if (!wav.error.empty()) return false;
+    const uint64_t added = sound.size() > WavTickSamples ? sound.size() : WavTickSamples;
+    if (wav.samples + added > WavMaxSamples) {
+        wav.error = wav.out.path + ": the sound is longer than one WAV file holds (4 GiB)";
+        return false;
+    }
+    static const std::vector<uint8_t> silence(WavTickSamples, Silence);
+    const size_t rest = static_cast<size_t>(added - sound.size());
+    if (wav.out.seekable) {
+        if (!WriteOutput(wav.out, sound.data(), sound.size()) ||
+            !WriteOutput(wav.out, silence.data(), rest)) {
+            wav.error = wav.out.error;
+            return false;
+        }
+    } else {
+        wav.held.insert(wav.held.end(), sound.begin(), sound.end());
+        wav.held.insert(wav.held.end(), silence.begin(), silence.begin() + rest);
+    }
+    wav.samples += added;
+    return true;
+}
+
+bool FinishWav(WavTimeline& wav) {
+    uint8_t header[WavHeaderBytes];
+    SimWavHeader(header, static_cast<uint32_t>(wav.samples));
+    bool ok = wav.error.empty();
+    if (ok && wav.out.seekable) {
+        ok = WriteOutputAt(wav.out, 0, header, WavHeaderBytes);
+    } else if (ok) {
+        ok = WriteOutput(wav.out, header, WavHeaderBytes) &&
+             WriteOutput(wav.out, wav.held.data(), wav.held.size());
+    }
+    ok = ok && CommitOutput(wav.out);
+    if (!ok) {
+        if (wav.error.empty()) wav.error = wav.out.error;
+        DiscardOutput(wav.out);
+    }
+    return ok;
+}
+
+void DiscardWav(WavTimeline& wav) {
+    DiscardOutput(wav.out);
+}
+
+bool WriteWavFile(const std::string& path, const std::vector<uint8_t>& samples,
+                  std::string& error) {
+    std::vector<uint8_t> file(WavHeaderBytes);
+    SimWavHeader(file.data(), static_cast<uint32_t>(samples.size()));
+    file.insert(file.end(), samples.begin(), samples.end());
+    return WriteWholeOutput(path, file.data(), file.size(), error);
 }

@@ -18,16 +18,20 @@
 // ScenarioNext performs every step that needs no time at once (button input, check-source
 // pulses, expectations) and returns when the script needs something from the caller:
 // - Tick: run exactly one SimTick, when the caller's clock says so, then call ScenarioNext
-//   again. The player counts the tick at that call.
+//   again. The player has already handed the tick's pulses of a `source` to SimCheckSource;
+//   at the next call it counts the tick and takes what it played (SimPlayedSound) for the
+//   sound checks.
 // - Screenshot: write the panel to the file the step names, then call again.
 // - Done: the script has ended; further calls return Done.
 // - Failed: an expectation did not hold; `message` says where and what ("FILE:LINE: ..."
-//   and indented detail lines, each ending in a newline). Further calls return it again.
-// The caller may tick on its own between scripts, never between a Tick action and the next
-// call. A script starts from the state the caller left (normally right after SimStart).
+//   and indented detail lines, each line ending in a newline). Further calls return it again.
+// The caller may tick on its own before a script and after it, never between a Tick action
+// and the next call. A script starts from the state the caller left (normally right after
+// SimStart) and counts its ticks from there.
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -40,23 +44,44 @@ struct ScenarioAction {
     std::string message;         // Failed only
 };
 
+// What was heard since the last sound check (expect said, tone, no tone, clicks, silence).
+struct HeardSound {
+    uint64_t samples = 0;
+    uint64_t clicks = 0;
+    uint64_t tones = 0;
+    std::vector<uint8_t> messages;  // speech messages in the order spoken
+    uint64_t messagesMissed = 0;    // messages a playback held beyond what it reports
+    int sinceLine = 0;              // the line of the last sound check, 0 the start
+};
+
 struct ScenarioPlayer {
     std::string name;  // the script's name in messages
     std::vector<Step> steps;
     size_t next = 0;  // the next step to start
     const Step* current = nullptr;
-    uint64_t ticksLeft = 0;    // ticks the current step still runs
+    uint64_t ticksLeft = 0;    // ticks the current step still runs (at most, for a wait until)
     bool releaseMode = false;  // MODE goes up when the current step's ticks have run
     bool tickOut = false;      // a Tick action is out: the caller has run one SimTick
     uint64_t tick = 0;         // ticks run since ScenarioBegin
+    HeardSound heard;
+    // The `source` step: its rate in thousandths of a pulse a second (0 none), its own
+    // generator and the time of its next pulse from the start of the coming tick, seconds.
+    uint64_t sourceMilli = 0;
+    std::mt19937 sourceGenerator;
+    double sourceNext = 0;
     ScenarioAction failure{};  // kept once an expectation has failed
     bool failed = false;
 };
 
-// Starts playing `steps`; `name` is the script's name in messages.
-void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps);
+// Starts playing `steps`; `name` is the script's name in messages; `seed` starts the
+// generator of the `source` step (the same seed, the same pulses).
+void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps,
+                   uint32_t seed = 0);
 // Plays up to the next thing the caller must do (see above).
 ScenarioAction ScenarioNext(ScenarioPlayer& player);
+
+// The most ticks the steps can run (a wait until counted with its limit).
+uint64_t ScenarioMaxTicks(const std::vector<Step>& steps);
 
 // The instrument time after `tick` ticks as "MM:SS.t" (minutes keep counting past 59), as
 // --show and failure messages print it.

@@ -1,5 +1,6 @@
 // The scenario language: one step per line; blank lines and lines starting with '#' are
-// skipped. The whole script is parsed before anything runs (interpreter.h plays it).
+// skipped; a byte-order mark at the start of the script is skipped too. The whole script is
+// parsed before anything runs (interpreter.h plays it).
 #pragma once
 
 #include <cstdint>
@@ -15,15 +16,37 @@ enum class StepKind {
     Click,
     ExpectLcd,
     Screenshot,
-    Pulses
+    Pulses,
+    WaitUntilLcd,
+    ExpectSaid,
+    ExpectTone,
+    ExpectClicks,
+    ExpectSilence,
+    ExpectBacklight,
+    ExpectCursor,
+    Source
 };
+
+inline constexpr int StepLineCells = 12;             // an LCD line's cells
+inline constexpr int StepCells = 2 * StepLineCells;  // the LCD's cells, and the cursor's
 
 struct Step {
     StepKind kind;
     int line;               // line in the script, from 1
-    uint64_t count = 0;     // ticks (Tick, PressMode) or pulses (Pulses)
+    uint64_t count = 0;     // ticks (Tick, PressMode; WaitUntilLcd: the most it waits), pulses
+                            // (Pulses), clicks at least (ExpectClicks), the cell (ExpectCursor),
+                            // pulses a second in thousandths (Source)
+    uint64_t upTo = 0;      // ExpectClicks: clicks at most
+    bool on = false;        // ExpectTone: tone (not no tone); ExpectBacklight: on;
+                            // ExpectCursor: shown (not off)
     uint32_t x = 0, y = 0;  // Click
-    std::string text[2];    // ExpectLcd lines; Screenshot path in text[0]
+    // ExpectLcd, WaitUntilLcd: the two lines as written between the quotes (escapes kept);
+    // Screenshot: the path in text[0]; ExpectSaid: the words in text[0].
+    std::string text[2];
+    // ExpectLcd, WaitUntilLcd: what each cell must show, as its text with look-alike letters
+    // made one (LookAlikeText); "" for a cell that may show anything.
+    std::string cells[StepCells];
+    std::string duration;  // WaitUntilLcd: the limit as written
 };
 
 struct ParseResult {
@@ -44,3 +67,13 @@ std::string FormatStep(const Step& step);
 bool ParseDuration(const std::string& text, uint64_t& ticks);
 // Parses a whole unsigned decimal number of at most `max`.
 bool ParseCount(const std::string& text, uint64_t max, uint64_t& value);
+
+// The text of one LCD cell with the letters that look alike on the display made one: the
+// Cyrillic letters that share their glyph with a Latin one (А and A, ...) become the Latin
+// letter. Two cells look the same when their LookAlikeText is the same.
+std::string LookAlikeText(const std::string& cell);
+// Splits a line of LCD text into its cells (one character each; "⁻¹" and "⁻²" are one cell).
+std::vector<std::string> SplitCells(const std::string& line);
+// `text` for a message: control characters, a byte-order mark and bytes that are not UTF-8
+// written as escapes (\r, \t, \n, \xNN, \u{FEFF}), everything else as it is.
+std::string PrintableText(const std::string& text);

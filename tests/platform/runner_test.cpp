@@ -155,15 +155,28 @@ TEST(ScenarioParse, DurationsRoundUpToWholeTicks) {
 }
 
 TEST(ScenarioParse, StepsKeepTheirLinesAndQuotedText) {
-    const ParseResult r = ParseScenario(
-        "x", "# comment\n\npress mode\npress mode 15\nexpect lcd \"a \\\"b\\\"\" \"c\\\\\"\n");
+    const ParseResult r = ParseScenario("x",
+                                        "# comment\n\npress mode\npress mode 15\n"
+                                        "expect lcd \"a \\\"b\\\"       \" \"c\\\\?\\?????????\"\n"
+                                        "screenshot \"my \\\"shot\\\".png\"\n");
     ASSERT_TRUE(r.ok) << r.error;
-    ASSERT_EQ(r.steps.size(), 3u);
+    ASSERT_EQ(r.steps.size(), 4u);
     EXPECT_EQ(r.steps[0].line, 3);
     EXPECT_EQ(r.steps[0].count, 1u);
     EXPECT_EQ(r.steps[1].count, 15u);
-    EXPECT_EQ(r.steps[2].text[0], "a \"b\"");
-    EXPECT_EQ(r.steps[2].text[1], "c\\");
+    // An LCD line's cells: \" a quote, \\ a backslash, \? a question mark, ? any cell.
+    const Step& lcd = r.steps[2];
+    EXPECT_EQ(lcd.text[0], "a \\\"b\\\"       ");  // as written, for messages
+    EXPECT_EQ(lcd.cells[0], "a");
+    EXPECT_EQ(lcd.cells[2], "\"");
+    EXPECT_EQ(lcd.cells[3], "b");
+    EXPECT_EQ(lcd.cells[4], "\"");
+    EXPECT_EQ(lcd.cells[12], "c");
+    EXPECT_EQ(lcd.cells[13], "\\");
+    EXPECT_EQ(lcd.cells[14], "");  // any
+    EXPECT_EQ(lcd.cells[15], "?");
+    EXPECT_EQ(lcd.cells[16], "");
+    EXPECT_EQ(r.steps[3].text[0], "my \"shot\".png");
 }
 
 }  // namespace

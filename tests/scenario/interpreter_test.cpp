@@ -63,7 +63,8 @@ TEST_F(PlayerTest, TheCallerRunsOneTickPerTickActionAndTheStepsBetween) {
 }
 
 TEST_F(PlayerTest, AFailedExpectationStopsThePlayWithFileLineAndBothScreens) {
-    ScenarioPlayer player = Load("tick 3\n\nexpect lcd \"nothing here\" \"\"\ntick 5\n");
+    ScenarioPlayer player =
+        Load("tick 3\n\nexpect lcd \"nothing here\" \"????????????\"\ntick 5\n");
     std::string failure;
     EXPECT_EQ(Play(player, &failure), "T-T-T-F");
     EXPECT_EQ(failure.rfind("p.scn:3: expect lcd failed", 0), 0u) << failure;
@@ -77,7 +78,13 @@ TEST_F(PlayerTest, AFailedExpectationStopsThePlayWithFileLineAndBothScreens) {
 TEST(ScenarioFormat, EveryStepWrittenOutParsesBackToItself) {
     const char* script =
         "tick 7\nmode down\nmode up\npress mode 15\npower\nclick 37 279 right\n"
-        "expect lcd \"a \\\"q\\\" \\\\\" \"ГAMMA\"\nscreenshot \"my shot.png\"\npulses 200\n";
+        "expect lcd \"a \\\"q\\\" \\\\\\?? ??\" \"ГAMMA ±??%* \"\nscreenshot \"my "
+        "shot.png\"\npulses 200\n"
+        "wait until lcd \"ГАММА ??????\" \"????????????\" within 2.5 s\nexpect said \"До "
+        "свидания!\"\n"
+        "expect tone\nexpect no tone\nexpect clicks 3\nexpect clicks 0..12\nexpect silence\n"
+        "expect backlight on\nexpect backlight off\nexpect cursor 17\nexpect cursor off\n"
+        "source 12.5\nsource 0\nsource 0.001\n";
     const ParseResult first = ParseScenario("f", script);
     ASSERT_TRUE(first.ok) << first.error;
     std::string again;
@@ -87,9 +94,10 @@ TEST(ScenarioFormat, EveryStepWrittenOutParsesBackToItself) {
     ASSERT_EQ(second.steps.size(), first.steps.size());
     for (size_t i = 0; i < first.steps.size(); ++i) {
         const Step &a = first.steps[i], &b = second.steps[i];
-        EXPECT_TRUE(a.kind == b.kind && a.count == b.count && a.x == b.x && a.y == b.y &&
-                    a.text[0] == b.text[0] && a.text[1] == b.text[1])
-            << FormatStep(a);
+        bool same = a.kind == b.kind && a.count == b.count && a.upTo == b.upTo && a.on == b.on &&
+                    a.x == b.x && a.y == b.y && a.text[0] == b.text[0] && a.text[1] == b.text[1];
+        for (int c = 0; c < StepCells; ++c) same = same && a.cells[c] == b.cells[c];
+        EXPECT_TRUE(same) << FormatStep(a);
     }
 }
 
