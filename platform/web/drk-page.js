@@ -281,7 +281,7 @@
     }, { passive: false });
   }
 
-  // The page's own buttons: held while the mouse button, the touch or Enter is held; an
+  // The page's own buttons: held while the mouse button, the touch or the key is held; an
   // assistive technology's click (no pointer, no key seen) is a short press of one tick.
   function holdable(element, button) {
     let held = false;
@@ -313,14 +313,18 @@
       up();
     }, { passive: false });
     element.addEventListener('touchcancel', up);
+    // Enter or Space on the focused button acts on this button (Space elsewhere is MODE).
+    const ownKey = (event) => event.key === 'Enter' || event.key === ' ';
     element.addEventListener('keydown', (event) => {
-      if (event.key !== 'Enter') return;
+      if (!ownKey(event)) return;
       event.preventDefault();
+      event.stopPropagation();
       if (!event.repeat) down();
     });
     element.addEventListener('keyup', (event) => {
-      if (event.key !== 'Enter') return;
+      if (!ownKey(event)) return;
       event.preventDefault();
+      event.stopPropagation();
       up();
     });
     element.addEventListener('click', (event) => {

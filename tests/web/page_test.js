@@ -174,6 +174,23 @@ async function main() {
       { name: 'key P switches on again',
         down: async () => { await page.keyboard.down('p'); await page.keyboard.up('p'); }, inputs: 1,
         native: ['power', 'tick 10'], hold: 0, after: 10, lines: ['DRK-20  VT5P', '+74955550123'] },
+      { name: 'Space on the focused page POWER button is POWER, not MODE',
+        down: async () => {
+          await page.focus('#power-button');
+          await page.keyboard.down(' ');
+          await page.keyboard.up(' ');
+        },
+        inputs: 2, native: ['tick 30', 'power', 'tick 40'], hold: 0, before: 30, after: 40,
+        lines: ['', ''], off: true },
+      { name: 'the page\'s POWER button under the mouse switches on',
+        down: async () => {
+          const box = await (await page.$('#power-button')).boundingBox();
+          await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+          await page.mouse.down();
+          await page.mouse.up();
+        },
+        inputs: 2, native: ['power', 'tick 10'], hold: 0, after: 10,
+        lines: ['DRK-20  VT5P', '+74955550123'] },
     ];
 
     const startTicks = 600;
@@ -261,6 +278,7 @@ async function main() {
       await check(c.name, async () => {
         const hold = c.hold === undefined ? 1 : c.hold;
         const after = c.after === undefined ? 10 : c.after;
+        if (c.before) await tick(c.before);
         const release = await input(c.down, c.up, c.inputs);
         if (hold > 0) {
           assert.equal((await state()).modeHeld, true, 'MODE is held');
