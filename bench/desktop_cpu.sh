@@ -6,7 +6,8 @@ build=${1:-build/release}
 seconds=${2:-30}
 app=$build/platform/sdl/drk20vt5p
 display=":$((150 + $$ % 50))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: a server that resets when its last client leaves refuses connections meanwhile.
+Xvfb "$display" -noreset -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 sleep 1

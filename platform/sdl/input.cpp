@@ -146,8 +146,9 @@ bool HandleEvent(const SDL_Event& event) {
             if (index < 0) return false;
             MouseOnPower[index] = false;
             // X11 sends the button-up to the window that had the button-down, wherever the
-            // pointer is; one outside the window never reached it, and MODE stays held.
-            if (ViewPointerInside()) {
+            // pointer is; one outside the window never reached it, and MODE stays held. While
+            // M or Space holds MODE, the key holds it (hold M, click POWER: the service menu).
+            if (ViewPointerInside() && !ModeKeys[0] && !ModeKeys[1]) {
                 ModeByPerson = false;
                 Give(Input{InputKind::MouseUp});
             }

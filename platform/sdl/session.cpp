@@ -39,6 +39,7 @@ void RecordStarted(const Step& step) {
         case StepKind::Power:
         case StepKind::Click:
         case StepKind::Pulses:
+        case StepKind::Source:  // its pulses come from the script's seeded generator
             RecordStep(FormatStep(step));
             break;
         case StepKind::PressMode:

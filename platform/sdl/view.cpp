@@ -89,7 +89,7 @@ void DrawLcd() {
             if (real && p != frameColour) {
                 const bool ink = Luma(p) * 2 < Luma(frameColour);
                 dot = ink ? Mix(p, frameColour, 30) : Mix(frameColour, p, 90);
-                gap = Scale == 2 ? Mix(dot, frameColour, 150) : frameColour;
+                gap = Scale == 2 ? Mix(dot, frameColour, ink ? 80 : 150) : frameColour;
             }
             for (int dy = 0; dy < Scale; ++dy) {
                 uint32_t* row = &Out[static_cast<size_t>(py * Scale + dy) * W + px * Scale];
