@@ -147,14 +147,16 @@ def main():
               "the window is centred on the screen as the original placed it (at %d, %d)" % (x, y))
 
         def shot(name="now"):
+            """A picture of the window, or None while it cannot be taken (not yet mapped)."""
             png = os.path.join(tmp, name + ".png")
-            run("import", "-window", wid, png, env=env)
-            return png
+            r = subprocess.run(["import", "-window", wid, png], env=env, capture_output=True)
+            return png if r.returncode == 0 else None
 
         def wait_for(what, ok, timeout=30):
             deadline = time.monotonic() + timeout
             while time.monotonic() < deadline:
-                if ok(shot()):
+                png = shot()
+                if png is not None and ok(png):
                     check(True, what)
                     return
                 time.sleep(0.2)
@@ -197,6 +199,7 @@ def main():
         time.sleep(0.5)
         click(MODE, 0.35)   # next mode
         wait_for("MODE presses change the mode (beta flux, lit)", same(ref_beta, TITLE))
+        time.sleep(0.5)
         before = crop_pixels(shot("before"), TITLE)
         click((150, 400))
         click((20, 20), 0.35)
@@ -279,7 +282,7 @@ def main():
         first = None
         while first is None and time.monotonic() < deadline:
             png = shot()
-            if crop_pixels(png, (LCD[0], LCD[1], 1, 1)) in frame_colours:
+            if png is not None and crop_pixels(png, (LCD[0], LCD[1], 1, 1)) in frame_colours:
                 first = png
             else:
                 time.sleep(0.05)
