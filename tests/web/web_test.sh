@@ -19,7 +19,7 @@ done
 
 tree=${DRK_WEB_BUILD:-build/web-build}
 export DRK_WEB_BUILD=$tree
-DRK_SETUP_WEB=test scripts/build-web
+DRK_SETUP_WEB=web-test scripts/build-web
 (cd tests/web && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
 
 tests/web/runner_traces.sh --native "$runner" --node "$tree/platform/web/drk20vt5p-headless-node.js"

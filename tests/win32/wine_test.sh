@@ -31,22 +31,7 @@ skip() {
   exit 0
 }
 
-packages=(wine wine64 xvfb xdotool imagemagick x11-utils python3)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  if ! { "${sudo_cmd[@]}" apt-get update -qq &&
-         DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"; }; then
-    skip "could not install ${missing[*]}"
-  fi
-fi
+scripts/setup wine || skip "could not install what the Wine tests need"
 command -v wine >/dev/null || skip "no wine command after installing"
 
 [ $do_build -eq 1 ] && scripts/build-windows

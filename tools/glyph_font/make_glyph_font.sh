@@ -1,19 +1,13 @@
 #!/bin/sh
 # Builds the glyph font generator and regenerates peripherals/glyph_font.cpp from DejaVu Serif.
 #   tools/glyph_font/make_glyph_font.sh [PREVIEW.png]
-# Needs g++, libfreetype-dev and fonts-dejavu-extra (installed with apt-get when missing).
+# Needs g++, libfreetype-dev and fonts-dejavu-extra (scripts/setup installs them when missing).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 font=/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf
 
-need=""
-[ -f "$font" ] || need="$need fonts-dejavu-extra"
-pkg-config --exists freetype2 2>/dev/null || need="$need libfreetype-dev pkg-config"
-if [ -n "$need" ]; then
-    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo=sudo; fi
-    $sudo apt-get install -y $need
-fi
+"$root/scripts/setup" glyphs
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

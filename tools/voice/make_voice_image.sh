@@ -6,16 +6,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 
-missing=()
-command -v espeak-ng >/dev/null 2>&1 || missing+=(espeak-ng)
-command -v sox >/dev/null 2>&1 || missing+=(sox)
-command -v python3 >/dev/null 2>&1 || missing+=(python3)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}" >&2
-  if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+"$here/../../scripts/setup" voice >&2
 
 echo "espeak-ng: $(espeak-ng --version | head -1)" >&2
 exec python3 "$here/make_voice_image.py" "$@"
