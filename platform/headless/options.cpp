@@ -40,7 +40,7 @@ const char RunnerUsage[] =
 
 namespace {
 
-constexpr uint64_t MaxTicks = 1000000000ULL;
+constexpr uint64_t MaxTicks = StepMaxTicks;
 
 bool ParseSayList(const std::string& text, std::vector<uint8_t>& list) {
     size_t pos = 0;

@@ -30,9 +30,8 @@
 namespace {
 
 constexpr size_t MaxScriptBytes = 16u << 20;  // 16 MiB: far more than any script
-constexpr uint64_t WavMaxSamples = 0xFFFFFFFFull - 36;
-constexpr int64_t SampleUs = 125;        // one 8000 Hz sample
-constexpr int64_t SleepSliceUs = 20000;  // a stop request is seen within this while waiting
+constexpr int64_t SampleUs = 125;             // one 8000 Hz sample
+constexpr int64_t SleepSliceUs = 20000;       // a stop request is seen within this while waiting
 
 // SIGINT or SIGTERM, set by the handler and read between ticks.
 volatile std::sig_atomic_t StopSignal = 0;

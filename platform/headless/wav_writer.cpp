@@ -8,8 +8,6 @@ namespace {
 
 constexpr uint32_t WavHeaderBytes = 44;
 constexpr uint8_t Silence = 128;
-// The most samples a WAV's 32-bit sizes hold (the RIFF size is the data size + 36).
-constexpr uint64_t WavMaxSamples = 0xFFFFFFFFull - 36;
 
 void RecordingSoundService(const uint8_t* wav, uint32_t bytes) {
     if (bytes < WavHeaderBytes) return;

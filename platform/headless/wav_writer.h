@@ -21,6 +21,8 @@ extern std::vector<uint8_t> TickSound;
 void ClearTickSound();
 
 inline constexpr uint32_t WavTickSamples = 800;  // 100 ms at 8000 Hz
+// The most samples a WAV's 32-bit sizes hold (the RIFF size is the data size + 36).
+inline constexpr uint64_t WavMaxSamples = 0xFFFFFFFFull - 36;
 
 struct WavTimeline {
     OutputFile out;

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr uint64_t MaxTicks = 1000000000ULL;  // about 3 years of instrument time
+constexpr uint64_t MaxTicks = StepMaxTicks;
 constexpr uint64_t MaxSourceMilli = 2000000;  // source R: at most 2000 pulses a second
 constexpr uint64_t MaxClicks = 1000000000ULL;
 

@@ -27,8 +27,9 @@ enum class StepKind {
     Source
 };
 
-inline constexpr int StepLineCells = 12;             // an LCD line's cells
-inline constexpr int StepCells = 2 * StepLineCells;  // the LCD's cells, and the cursor's
+inline constexpr uint64_t StepMaxTicks = 1000000000ULL;  // about 3 years of instrument time
+inline constexpr int StepLineCells = 12;                 // an LCD line's cells
+inline constexpr int StepCells = 2 * StepLineCells;      // the LCD's cells, and the cursor's
 
 struct Step {
     StepKind kind;
