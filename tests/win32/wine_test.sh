@@ -36,7 +36,7 @@ command -v wine >/dev/null || skip "no wine command after installing"
 
 [ $do_build -eq 1 ] && scripts/build-windows
 app=$build/platform/win32/drk20vt5p.exe
-probe=$build/platform/win32/drk_window_probe.exe
+probe=$build/tests/win32/drk_window_probe.exe
 suite=$build/tests/drk_tests.exe
 headless=$build/platform/headless/drk20vt5p-headless.exe
 for f in "$app" "$probe" "$suite" "$headless"; do
