@@ -9,6 +9,7 @@ namespace {
 
 void BM_SimTick(benchmark::State& state) {
     SimReset();
+    SimUseCarriedResources();
     SimSetSoundService(nullptr);
     SimStart();
     for (int i = 0; i < 100; ++i) SimTick();  // past the power-on

@@ -46,7 +46,7 @@ void SimSetSoundService(SimSoundFn service) {
 }
 
 bool SimSetPanelPicture(const uint8_t* bmp, uint32_t size) {
-    return LoadPanelPicture(bmp, size);
+    return InstallPanelPicture(bmp, size);
 }
 
 void SimSetVoiceImage(const uint8_t* image, uint32_t size) {

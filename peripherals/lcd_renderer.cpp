@@ -6,8 +6,6 @@
 #include "peripherals/timer_isr.h"
 
 // The front-panel picture carried inside the program (a 24-bit BMP file image).
-extern "C" const uint8_t PanelBmpData[];
-extern "C" const uint32_t PanelBmpDataSize;
 
 int32_t PanelWidth = PanelMaxWidth;
 int32_t PanelHeight = PanelMaxHeight;
@@ -35,6 +33,9 @@ constexpr int32_t CursorRows = 3;
 // The panel picture decoded once into RGB rows, top to bottom, PanelWidth * 3 bytes a row.
 uint8_t PanelPicture[PanelMaxWidth * PanelMaxHeight * 3];
 bool PanelPictureLoaded = false;
+// The panel picture a front end installed; the first redraw after a reset decodes it again.
+const uint8_t* InstalledPanel = nullptr;
+uint32_t InstalledPanelSize = 0;
 
 // Colours of the redraw in progress.
 Colour FrameColour = UnlitFrameColour;
@@ -84,9 +85,9 @@ bool DecodePanelBmp(const uint8_t* data, uint32_t size) {
     return true;
 }
 
-// The carried picture, decoded on first use.
+// The installed picture, decoded on first use.
 void EnsurePanelPicture() {
-    if (!PanelPictureLoaded) LoadPanelPicture(PanelBmpData, PanelBmpDataSize);
+    if (!PanelPictureLoaded) LoadPanelPicture(InstalledPanel, InstalledPanelSize);
 }
 
 // Where each code's first record starts in GlyphFont, found once by walking the table; a
@@ -137,6 +138,12 @@ void FillRect(int32_t left, int32_t top, int32_t width, int32_t height, Colour c
 }
 
 }  // namespace
+
+bool InstallPanelPicture(const uint8_t* bmp, uint32_t size) {
+    InstalledPanel = bmp;
+    InstalledPanelSize = size;
+    return LoadPanelPicture(bmp, size);
+}
 
 bool LoadPanelPicture(const uint8_t* bmp, uint32_t size) {
     PanelPictureLoaded = true;

@@ -42,8 +42,11 @@ extern const uint32_t GlyphFontSize;
 // Decodes a 24-bit BMP file image as the panel picture and sets PanelWidth and PanelHeight
 // (clipped to PanelMaxWidth x PanelMaxHeight). Anything else (missing, truncated, another
 // depth or a compressed image) gives a plain light-grey face of the full size; returns
-// whether the image was used. The carried picture is loaded on the first redraw after start.
+// whether the image was used.
 bool LoadPanelPicture(const uint8_t* bmp, uint32_t size);
+// Installs bmp (held, not copied) as the panel picture and loads it; the first redraw after
+// a reset loads it again. Until one is installed the face is plain light grey.
+bool InstallPanelPicture(const uint8_t* bmp, uint32_t size);
 
 void InitLcdView();
 void RedrawLcd();

@@ -2,10 +2,9 @@
 
 #include "peripherals/sound_output.h"
 
-// The image is the one the build carries inside the program (resources/voice_image.bin,
-// embedded by resources/embed.S.in); its size is 0 when the file was missing at build time.
-const uint8_t* VoiceImageBase = VoiceImageData;
-uint32_t VoiceImageLength = VoiceImageDataSize;
+// No image until a front end installs one: every read is silence.
+const uint8_t* VoiceImageBase = nullptr;
+uint32_t VoiceImageLength = 0;
 uint32_t VoicePage = 0;
 uint32_t VoiceOffset = 0;
 

@@ -15,12 +15,8 @@
 inline constexpr uint32_t VoiceHeaderSize = 512;
 inline constexpr uint32_t VoicePageSize = 528;
 
-// The image carried inside the program.
-extern "C" const uint8_t VoiceImageData[];
-extern "C" const uint32_t VoiceImageDataSize;
-
-extern const uint8_t* VoiceImageBase;  // start of the image
-extern uint32_t VoiceImageLength;      // its size in bytes (0 when missing)
+extern const uint8_t* VoiceImageBase;  // start of the image a front end installed
+extern uint32_t VoiceImageLength;      // its size in bytes (0 when none is installed)
 extern uint32_t VoicePage;             // page of the next byte
 extern uint32_t VoiceOffset;           // offset 0-527 of the next byte in its page
 

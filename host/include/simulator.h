@@ -26,12 +26,15 @@ const char* SimVersion();
 using SimSoundFn = void (*)(const uint8_t* wav, uint32_t bytes);
 void SimSetSoundService(SimSoundFn service);
 
-// The panel picture as a 24-bit BMP file image. Without a call, the picture carried in the
-// program is used. False (and a plain light-grey face of the full size) when it cannot be
-// used.
+// The panel picture as a 24-bit BMP file image, held (not copied) for the whole run. False
+// (and a plain light-grey face of the full size) when it cannot be used; without a picture
+// the face is plain light grey.
 bool SimSetPanelPicture(const uint8_t* bmp, uint32_t size);
-// The speech memory image. Without a call, the image carried in the program is used.
+// The speech memory image, held for the whole run. Without one the speech is silent.
 void SimSetVoiceImage(const uint8_t* image, uint32_t size);
+// Both from the copies the build embeds in the program (the drk_resources library; the
+// Windows program reads its own resources instead).
+void SimUseCarriedResources();
 
 // --- Running -------------------------------------------------------------------------------
 

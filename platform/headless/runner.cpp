@@ -286,6 +286,7 @@ int RunnerMain(int argc, const char* const* argv) {
     StopSignal = 0;
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
+    SimUseCarriedResources();
     InstallRecordingSoundService();
     if (options.saySet || options.sayList) return Say(options);
 

@@ -137,6 +137,7 @@ int main(int argc, char** argv) {
     SetSdlSoundWaitHook(WhileSoundHolds);
 
     // Window creation: power-on, the LCD view, the 100 ms timer.
+    SimUseCarriedResources();
     SimStart();
     // A prepared situation: the start script as fast as the processor allows, silent.
     SimSetSoundService(nullptr);

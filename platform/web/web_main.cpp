@@ -40,6 +40,7 @@ extern "C" {
 
 // The window's creation: the sound service, power-on, the LCD view.
 EMSCRIPTEN_KEEPALIVE void WebStart() {
+    SimUseCarriedResources();
     SimSetSoundService(KeepSound);
     SoundBytes = 0;
     SimStart();

@@ -62,7 +62,9 @@ BITMAPINFO TopDownInfo(int32_t width, int32_t height, WORD bits) {
 bool UsePanelBitmap() {
     if (PanelBitmap == nullptr || PanelWidth <= 0 || PanelHeight <= 0) return false;
     const uint32_t pixelBytes = static_cast<uint32_t>(DibStride(PanelWidth) * PanelHeight);
-    std::vector<uint8_t> image(BmpHeaderSize + pixelBytes);
+    // Held for the whole run: the core keeps the picture it is given.
+    static std::vector<uint8_t> image;
+    image.assign(BmpHeaderSize + pixelBytes, 0);
     BITMAPINFO info = TopDownInfo(PanelWidth, PanelHeight, 24);
     HDC screen = GetDC(nullptr);
     const int rows = GetDIBits(screen, PanelBitmap, 0, static_cast<UINT>(PanelHeight),
@@ -93,7 +95,8 @@ void LoadPanel(HINSTANCE instance) {
         PanelWidth = header.bmWidth;
         PanelHeight = header.bmHeight;
     }
-    // Without a usable resource the core's own copy is drawn.
+    // Without a usable resource the face is plain light grey (the program carries each
+    // resource once: here, as a resource).
     UsePanelBitmap();
     PanelWidth = SimFrameWidth();
     PanelHeight = SimFrameHeight();
@@ -104,7 +107,7 @@ void LoadVoiceImage(HINSTANCE instance) {
     HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(VoiceResource), RT_RCDATA);
     HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
     const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (data == nullptr) return;  // the core's own copy stays in use
+    if (data == nullptr) return;  // no image: the instrument is silent
     SimSetVoiceImage(static_cast<const uint8_t*>(data), SizeofResource(instance, found));
 }
 

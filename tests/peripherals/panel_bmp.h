@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-extern "C" const uint8_t PanelBmpData[];
-extern "C" const uint32_t PanelBmpDataSize;
+#include "resources/resources.h"
 
 namespace panel_bmp {
 

@@ -14,6 +14,7 @@
 
 #include "host/reset.h"
 #include "peripherals/sound_output.h"
+#include "resources/resources.h"
 
 namespace {
 

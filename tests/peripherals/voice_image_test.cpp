@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "peripherals/speech_memory.h"
+#include "resources/resources.h"
 
 namespace {
 

@@ -516,6 +516,7 @@ struct Soak {
         // thread; one thread started and joined first keeps them out of the count.
         std::thread([] {}).join();
         baselineThreads = ThreadCount();
+        SimUseCarriedResources();
         SimSetSoundService(CheckingSoundService);
         SimStart();
         ++Seen.powerOns;
