@@ -202,6 +202,21 @@ TEST(ScenarioParse, StepsKeepTheirLinesAndQuotedText) {
 // --- Outputs that are complete or absent, refusals that say why (each fault as it was found:
 // F1 to F12), signals, the JUnit report, the WAV as heard, the trace's sounds.
 
+// The WAV's data size from its header; -1 when the header does not describe the file.
+int64_t WavDataSize(const std::string& wav) {
+    auto le32 = [&](size_t at) {
+        return static_cast<int64_t>(static_cast<uint8_t>(wav[at]) |
+                                    static_cast<uint8_t>(wav[at + 1]) << 8 |
+                                    static_cast<uint8_t>(wav[at + 2]) << 16 |
+                                    static_cast<uint32_t>(static_cast<uint8_t>(wav[at + 3])) << 24);
+    };
+    if (wav.size() < 44 || wav.compare(0, 4, "RIFF") != 0 || wav.compare(36, 4, "data") != 0)
+        return -1;
+    const int64_t data = le32(40);
+    if (le32(4) != data + 36 || static_cast<int64_t>(wav.size()) != 44 + data) return -1;
+    return data;
+}
+
 #ifndef _WIN32
 
 // Runs the runner after the shell commands in `prefix` (a file size limit, a closed input).
@@ -371,21 +386,6 @@ TEST_F(RunnerTest, ControlCharactersInScriptsAreShownEscaped) {
             EXPECT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << r.out;
         EXPECT_EQ(r.out.find("\xEF\xBB\xBF"), std::string::npos) << r.out;
     }
-}
-
-// The WAV's data size from its header; -1 when the header does not describe the file.
-int64_t WavDataSize(const std::string& wav) {
-    auto le32 = [&](size_t at) {
-        return static_cast<int64_t>(static_cast<uint8_t>(wav[at]) |
-                                    static_cast<uint8_t>(wav[at + 1]) << 8 |
-                                    static_cast<uint8_t>(wav[at + 2]) << 16 |
-                                    static_cast<uint32_t>(static_cast<uint8_t>(wav[at + 3])) << 24);
-    };
-    if (wav.size() < 44 || wav.compare(0, 4, "RIFF") != 0 || wav.compare(36, 4, "data") != 0)
-        return -1;
-    const int64_t data = le32(40);
-    if (le32(4) != data + 36 || static_cast<int64_t>(wav.size()) != 44 + data) return -1;
-    return data;
 }
 
 TEST_F(RunnerTest, SignalEndsTheRunWithCompleteOutputsAndItsExitCode) {
