@@ -24,6 +24,7 @@ void PowerOn() {
     TickDone.store(0);
     SampleRepeat.store(1);
     SampleCount.store(0);
+    ClearSampleBufferLog();  // what the emptied buffer held goes with it
     AudioLevel.store(0);
     SoundReady.store(0);
     PulsePhase = PowerOnPulsePhase;

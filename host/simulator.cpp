@@ -57,7 +57,6 @@ void SimSetVoiceImage(const uint8_t* image, uint32_t size) {
 void SimStart() {
     SoundService = CountingSoundService;
     PlayedLastTick = 0;
-    ClearSampleBufferLog();  // the power-on empties the buffer
     PulsesLastTick = 0;
     StartupPowerOn();
     InitLcdView();
@@ -84,8 +83,6 @@ int64_t NextTickDue(int64_t due, int64_t now) {
 }
 
 void SimMouseDown(int32_t x, int32_t y) {
-    // A POWER click while the instrument is off powers on, which empties the sound buffer.
-    if (FirmwareRunning.load() == 0) ClearSampleBufferLog();
     // The window reports 16-bit unsigned positions; a position left of or above the window
     // wraps, as it does there.
     ButtonPress(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
@@ -96,7 +93,6 @@ void SimMouseUp() {
 }
 
 void SimPress(SimButton button) {
-    if (FirmwareRunning.load() == 0) ClearSampleBufferLog();  // as in SimMouseDown
     ButtonPress(ButtonCentre(button, 0), ButtonCentre(button, 1));
 }
 

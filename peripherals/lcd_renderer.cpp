@@ -5,8 +5,6 @@
 #include "peripherals/lcd_controller.h"
 #include "peripherals/timer_isr.h"
 
-// The front-panel picture carried inside the program (a 24-bit BMP file image).
-
 int32_t PanelWidth = PanelMaxWidth;
 int32_t PanelHeight = PanelMaxHeight;
 uint8_t PanelFrame[PanelMaxWidth * PanelMaxHeight * 3];
