@@ -219,20 +219,6 @@ int64_t WavDataSize(const std::string& wav) {
 
 #ifndef _WIN32
 
-// Runs the runner after the shell commands in `prefix` (a file size limit, a closed input).
-RunResult RunAfter(const std::string& prefix, const std::string& args) {
-    const std::string command = prefix + " " + DRK_HEADLESS + " " + args + " 2>&1";
-    RunResult r{-1, {}};
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
 // A disk that is full after 16 blocks: writes past the limit fail (EFBIG) instead of killing.
 const char FullDisk[] = "ulimit -f 16; trap '' XFSZ;";
 
@@ -351,7 +337,7 @@ TEST_F(RunnerTest, OutputsAreCompleteOrAbsentAndRefusalsSayWhy) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fault) + ": " + c.args);
         if (c.args.find("/proc/") != std::string::npos && !fs::exists("/proc/self/mem")) continue;
-        const RunResult r = RunAfter(c.prefix, c.args);
+        const RunResult r = RunRunner(c.args, c.prefix);
         EXPECT_EQ(r.code, c.code) << r.out;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
         for (const std::string& f : c.absent) EXPECT_FALSE(fs::exists(f)) << f;

@@ -19,9 +19,11 @@ struct RunResult {
     std::string out;  // standard output and standard error together
 };
 
-// Runs drk20vt5p-headless with `args` (shell words, redirections allowed).
-inline RunResult RunRunner(const std::string& args) {
-    const std::string command = std::string(DRK_HEADLESS) + " " + args + " 2>&1";
+// Runs drk20vt5p-headless with `args` (shell words, redirections allowed), after the shell
+// commands in `prefix` when there are any (a file size limit, a closed input).
+inline RunResult RunRunner(const std::string& args, const std::string& prefix = "") {
+    const std::string command =
+        (prefix.empty() ? "" : prefix + " ") + DRK_HEADLESS + " " + args + " 2>&1";
     RunResult r{-1, {}};
     FILE* p = popen(command.c_str(), "r");
     if (!p) return r;
