@@ -5,19 +5,13 @@
 #   resources/panel@2x.png  502 x 888, drawn from the vector source at twice the size
 #   resources/panel@3x.png  753 x 1332, three times (the desktop app at scale 2 and 3)
 #   tools/panel/make_panel.sh [PREVIEW.png]
-# Needs rsvg-convert (librsvg2-bin), ImageMagick and the DejaVu fonts.
+# Needs rsvg-convert (librsvg2-bin), ImageMagick and the DejaVu fonts (scripts/setup artwork
+# installs them when missing).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-need=""
-command -v rsvg-convert >/dev/null 2>&1 || need="$need librsvg2-bin"
-command -v convert >/dev/null 2>&1 || need="$need imagemagick"
-[ -f /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || need="$need fonts-dejavu-core"
-if [ -n "$need" ]; then
-    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo=sudo; fi
-    $sudo apt-get install -y $need
-fi
+"$root/scripts/setup" artwork
 
 desk='#35383c'  # the desk behind the rounded case
 work=$(mktemp -d)
