@@ -233,6 +233,9 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
                 SimPress(SimPower);
                 SimMouseUp();
                 break;
+            case StepKind::PowerDown:
+                SimPress(SimPower);
+                break;
             case StepKind::Click:
                 SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
                 SimMouseUp();

@@ -337,8 +337,13 @@ ParseResult ParseScenario(const std::string& name, const std::string& text) {
             }
             step.kind = StepKind::PressMode;
         } else if (verb == "power") {
-            if (n != 1) return fail("expected: power");
-            step.kind = StepKind::Power;
+            if (n == 1) {
+                step.kind = StepKind::Power;
+            } else if (n == 2 && w[1] == "down") {
+                step.kind = StepKind::PowerDown;
+            } else {
+                return fail("expected: power | power down");
+            }
         } else if (verb == "click") {
             uint64_t x, y;
             if (n < 3 || n > 4 || !ParseCount(w[1], 65535, x) || !ParseCount(w[2], 65535, y) ||
@@ -438,6 +443,8 @@ std::string FormatStep(const Step& s) {
             return "press mode " + std::to_string(s.count);
         case StepKind::Power:
             return "power";
+        case StepKind::PowerDown:
+            return "power down";
         case StepKind::Click:
             return "click " + std::to_string(s.x) + " " + std::to_string(s.y);
         case StepKind::ExpectLcd:

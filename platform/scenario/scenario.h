@@ -13,6 +13,7 @@ enum class StepKind {
     ModeUp,
     PressMode,
     Power,
+    PowerDown,  // POWER pressed with no button-up: a key, or a mouse button while MODE is held
     Click,
     ExpectLcd,
     Screenshot,

@@ -35,11 +35,12 @@ void Deliver(const Input& input) {
         case InputKind::MouseDown: {
             const int hit = SimButtonAt(input.x, input.y);
             SimMouseDown(input.x, input.y);
-            if (hit == SimPower) {
-                // The click's own release is this mouse button's later button-up; MODE held
-                // by the other button stays held until then.
+            if (hit == SimPower && modeWasHeld) {
+                // MODE held by the other button (or a key) stays held: the press alone, and
+                // this button's later button-up is recorded as it comes.
+                RecordStep("power down");
+            } else if (hit == SimPower) {
                 RecordStep("click " + std::to_string(input.x) + " " + std::to_string(input.y));
-                if (modeWasHeld) RecordStep("mode down");
             } else if (hit == SimMode && !modeWasHeld) {
                 RecordStep("mode down");
             }
@@ -50,10 +51,10 @@ void Deliver(const Input& input) {
             if (modeWasHeld) RecordStep("mode up");
             break;
         case InputKind::PowerKey:
+            // A key press: no mouse button-up, so MODE stays as it is.
             SimPress(SimPower);
             SimRelease(SimPower);
-            RecordStep("power");
-            if (modeWasHeld) RecordStep("mode down");
+            RecordStep("power down");
             break;
         case InputKind::ModeKeyDown:
             SimPress(SimMode);

@@ -37,6 +37,7 @@ void RecordStarted(const Step& step) {
         case StepKind::ModeDown:
         case StepKind::ModeUp:
         case StepKind::Power:
+        case StepKind::PowerDown:
         case StepKind::Click:
         case StepKind::Pulses:
         case StepKind::Source:  // its pulses come from the script's seeded generator

@@ -77,7 +77,7 @@ TEST_F(PlayerTest, AFailedExpectationStopsThePlayWithFileLineAndBothScreens) {
 
 TEST(ScenarioFormat, EveryStepWrittenOutParsesBackToItself) {
     const char* script =
-        "tick 7\nmode down\nmode up\npress mode 15\npower\nclick 37 279 right\n"
+        "tick 7\nmode down\nmode up\npress mode 15\npower\npower down\nclick 37 279 right\n"
         "expect lcd \"a \\\"q\\\" \\\\\\?? ??\" \"ГAMMA ±??%* \"\nscreenshot \"my "
         "shot.png\"\npulses 200\n"
         "wait until lcd \"ГАММА ??????\" \"????????????\" within 2.5 s\nexpect said \"До "
