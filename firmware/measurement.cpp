@@ -160,8 +160,8 @@ void ShowReading(uint8_t error) {
 
 bool AnnouncementDue() {
     const uint8_t voice = VoiceMode();
-    return (voice == 1 && AnnounceCountdown.load() == 0) || (voice == 2 && SpeakRequest != 0) ||
-           OverRange.load() != 0;
+    return (voice == VoicePeriodic && AnnounceCountdown.load() == 0) ||
+           (voice == VoiceManual && SpeakRequest != 0) || OverRange.load() != 0;
 }
 
 // Step G: speaks the reading or the warning, then starts a fresh second.
@@ -259,7 +259,7 @@ void MeasurementCycle() {
             PerSecondStep();
         }
         if (ShortPress != 0) {
-            if (VoiceMode() == 2) {
+            if (VoiceMode() == VoiceManual) {
                 SpeakRequest = 1;
             } else {
                 break;
