@@ -5,30 +5,71 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 
+#include "stop_signals.h"
+
 #ifndef O_BINARY
 #define O_BINARY 0
+#endif
+#ifndef NAME_MAX
+#define NAME_MAX 255
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
+constexpr int MaxLinks = 40;  // symbolic links followed at most, as the system does
+
 std::string Reason(int err) {
     return std::strerror(err);
 }
 
-// Creates a new temporary file beside `path`: ".NAME.PID.N.tmp" in the same directory.
-int CreateTemp(const std::string& path, std::string& temp, int& err) {
+// The path with its symbolic links followed to the file they name (which may not exist yet).
+// False with `err` for a loop or an unreadable link.
+bool FollowLinks(const std::string& path, std::string& target, int& err) {
+    target = path;
+#ifndef _WIN32
+    for (int n = 0; n < MaxLinks; ++n) {
+        struct stat st;
+        if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t size = readlink(target.c_str(), link.data(), link.size());
+        if (size < 0) {
+            err = errno;
+            return false;
+        }
+        link.resize(static_cast<size_t>(size));
+        const fs::path next(link);
+        target = next.is_absolute() ? link : (fs::path(target).parent_path() / next).string();
+    }
+    err = ELOOP;
+    return false;
+#else
+    (void)err;
+    return true;
+#endif
+}
+
+// The name of the n-th temporary file for `path`: ".NAME.PID.N.tmp" in the same directory,
+// NAME shortened so that the whole fits the system's longest file name.
+std::string TempName(const std::string& path, int n) {
     const fs::path p(path);
-    const fs::path dir = p.parent_path();
+    const std::string suffix =
+        "." + std::to_string(static_cast<long>(getpid())) + "." + std::to_string(n) + ".tmp";
+    std::string name = p.filename().string();
+    const size_t room = NAME_MAX - 1 - suffix.size();
+    if (name.size() > room) name.resize(room);
+    return (p.parent_path() / ("." + name + suffix)).string();
+}
+
+// Creates a new temporary file beside `path`.
+int CreateTemp(const std::string& path, std::string& temp, int& err) {
     for (int n = 0; n < 100; ++n) {
-        const std::string name = "." + p.filename().string() + "." +
-                                 std::to_string(static_cast<long>(getpid())) + "." +
-                                 std::to_string(n) + ".tmp";
-        temp = (dir / name).string();
+        temp = TempName(path, n);
         const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
         if (fd >= 0) return fd;
         err = errno;
@@ -38,8 +79,7 @@ int CreateTemp(const std::string& path, std::string& temp, int& err) {
 }
 
 // The path's kind: 0 absent, 1 regular file, 2 directory, 3 anything else (device, pipe).
-int Kind(const std::string& path) {
-    struct stat st;
+int Kind(const std::string& path, struct stat& st) {
     if (stat(path.c_str(), &st) != 0) return 0;
     if (S_ISREG(st.st_mode)) return 1;
     if (S_ISDIR(st.st_mode)) return 2;
@@ -51,27 +91,64 @@ bool Fail(OutputFile& out, const std::string& reason) {
     return false;
 }
 
+// Copies the finished temporary file over the target in place (a file with other links).
+bool CopyOver(OutputFile& out) {
+    const int from = open(out.temp.c_str(), O_RDONLY | O_BINARY);
+    if (from < 0) return Fail(out, "cannot read back: " + Reason(errno));
+    const int to = open(out.target.c_str(), O_WRONLY | O_TRUNC | O_BINARY);
+    if (to < 0) {
+        close(from);
+        return Fail(out, "cannot write: " + Reason(errno));
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) Fail(out, "cannot read back: " + Reason(errno));
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = write(to, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) {
+                Fail(out, "write failed: " + Reason(errno));
+                break;
+            }
+            done += w;
+        }
+        if (!out.error.empty()) break;
+    }
+    close(from);
+    if (close(to) != 0) Fail(out, "write failed: " + Reason(errno));
+    return out.error.empty();
+}
+
 }  // namespace
 
 bool CheckOutputPath(const std::string& path, std::string& error) {
     if (path == "-") return true;
-    const int kind = Kind(path);
+    std::string target;
+    int err = 0;
+    if (!FollowLinks(path, target, err)) {
+        error = path + ": cannot write: " + Reason(err);
+        return false;
+    }
+    struct stat st;
+    const int kind = Kind(target, st);
     if (kind == 2) {
         error = path + ": is a directory";
         return false;
     }
     if (kind == 3) {
-        const int fd = open(path.c_str(), O_WRONLY | O_BINARY);
-        if (fd < 0) {
+        if (access(target.c_str(), W_OK) != 0) {
             error = path + ": cannot write: " + Reason(errno);
             return false;
         }
-        close(fd);
         return true;
     }
     std::string temp;
-    int err = 0;
-    const int fd = CreateTemp(path, temp, err);
+    const int fd = CreateTemp(target, temp, err);
     if (fd < 0) {
         error = path + ": cannot write: " + Reason(err);
         return false;
@@ -88,24 +165,38 @@ bool OpenOutput(OutputFile& out, const std::string& path) {
         out.file = stdout;
         return true;
     }
-    const int kind = Kind(path);
+    int err = 0;
+    if (!FollowLinks(path, out.target, err)) return Fail(out, "cannot write: " + Reason(err));
+    struct stat st;
+    const int kind = Kind(out.target, st);
     if (kind == 2) return Fail(out, "is a directory");
     int fd;
     if (kind == 3) {
-        fd = open(path.c_str(), O_WRONLY | O_BINARY);
+        // Opened once, here: a FIFO's open waits for its reader (or a stop signal).
+        fd = open(out.target.c_str(), O_WRONLY | O_BINARY);
+        if (fd < 0 && errno == EINTR) return Fail(out, "not opened: stopped by a signal");
         if (fd < 0) return Fail(out, "cannot write: " + Reason(errno));
     } else {
-        int err = 0;
-        fd = CreateTemp(path, out.temp, err);
+        fd = CreateTemp(out.target, out.temp, err);
         if (fd < 0) {
             out.temp.clear();
             return Fail(out, "cannot write: " + Reason(err));
         }
         out.seekable = true;
+#ifndef _WIN32
+        if (kind == 1) {
+            // The file keeps what it was: its mode, its owner (where allowed), its links.
+            fchmod(fd, st.st_mode & 07777);
+            if (fchown(fd, st.st_uid, st.st_gid) != 0) {
+                // Not the owner's to give: the new file is the writer's, as any new file.
+            }
+            out.linked = st.st_nlink > 1;
+        }
+#endif
     }
     out.file = fdopen(fd, "wb");
     if (out.file == nullptr) {
-        const int err = errno;
+        err = errno;
         close(fd);
         if (!out.temp.empty()) std::remove(out.temp.c_str());
         out.temp.clear();
@@ -135,7 +226,8 @@ bool WriteOutputAt(OutputFile& out, uint64_t offset, const void* data, size_t si
 bool CommitOutput(OutputFile& out) {
     if (out.file == nullptr) return out.error.empty();
     if (out.file == stdout) {
-        if (std::fflush(stdout) != 0 || std::ferror(stdout)) Fail(out, "write failed");
+        std::string error;
+        if (!FlushStandardOutput(error)) Fail(out, "write failed");
         out.file = nullptr;
         return out.error.empty();
     }
@@ -148,12 +240,14 @@ bool CommitOutput(OutputFile& out) {
     if (!flushed) Fail(out, "write failed: " + Reason(flushErr));
     if (!closed) Fail(out, "write failed: " + Reason(closeErr));
     if (!out.temp.empty()) {
-        if (out.error.empty()) {
+        if (out.error.empty() && out.linked) {
+            CopyOver(out);
+        } else if (out.error.empty()) {
             std::error_code ec;
-            fs::rename(out.temp, out.path, ec);
+            fs::rename(out.temp, out.target, ec);
             if (ec) Fail(out, "cannot rename into place: " + ec.message());
         }
-        if (!out.error.empty()) std::remove(out.temp.c_str());
+        std::remove(out.temp.c_str());
         out.temp.clear();
     }
     return out.error.empty();
@@ -174,6 +268,15 @@ bool WriteWholeOutput(const std::string& path, const void* data, size_t size, st
         return false;
     }
     return true;
+}
+
+bool FlushStandardOutput(std::string& error) {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    const int err = errno;
+    error = "standard output: write failed";
+    if (err != 0) error += ": " + Reason(err);
+    return false;
 }
 
 std::string FileKey(const std::string& path) {
