@@ -29,13 +29,20 @@ std::string Reason(int err) {
 }
 
 // The path with its symbolic links followed to the file they name (which may not exist yet).
-// False with `err` for a loop or an unreadable link.
-bool FollowLinks(const std::string& path, std::string& target, int& err) {
+// A link of the process file system (/dev/stdout is /proc/self/fd/1) names an open file,
+// not a path: there `direct` is set, and the file is opened through the link and written as
+// it is. False with `err` for a loop or an unreadable link.
+bool FollowLinks(const std::string& path, std::string& target, bool& direct, int& err) {
     target = path;
+    direct = false;
 #ifndef _WIN32
     for (int n = 0; n < MaxLinks; ++n) {
         struct stat st;
         if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        if (target.rfind("/proc/", 0) == 0) {
+            direct = true;
+            return true;
+        }
         std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
         const ssize_t size = readlink(target.c_str(), link.data(), link.size());
         if (size < 0) {
@@ -52,6 +59,19 @@ bool FollowLinks(const std::string& path, std::string& target, int& err) {
     (void)err;
     return true;
 #endif
+}
+
+// The descriptor that /proc/self/fd/N (or /proc/PID/fd/N of this process) names, else -1.
+int OwnDescriptor(const std::string& target) {
+    const std::string self = "/proc/self/fd/";
+    const std::string mine = "/proc/" + std::to_string(static_cast<long>(getpid())) + "/fd/";
+    std::string number;
+    if (target.rfind(self, 0) == 0) number = target.substr(self.size());
+    if (target.rfind(mine, 0) == 0) number = target.substr(mine.size());
+    if (number.empty() || number.size() > 9 ||
+        number.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::stoi(number);
 }
 
 // The name of the n-th temporary file for `path`: ".NAME.PID.N.tmp" in the same directory,
@@ -129,13 +149,14 @@ bool CopyOver(OutputFile& out) {
 bool CheckOutputPath(const std::string& path, std::string& error) {
     if (path == "-") return true;
     std::string target;
+    bool direct = false;
     int err = 0;
-    if (!FollowLinks(path, target, err)) {
+    if (!FollowLinks(path, target, direct, err)) {
         error = path + ": cannot write: " + Reason(err);
         return false;
     }
     struct stat st;
-    const int kind = Kind(target, st);
+    const int kind = direct ? 3 : Kind(target, st);
     if (kind == 2) {
         error = path + ": is a directory";
         return false;
@@ -166,14 +187,19 @@ bool OpenOutput(OutputFile& out, const std::string& path) {
         return true;
     }
     int err = 0;
-    if (!FollowLinks(path, out.target, err)) return Fail(out, "cannot write: " + Reason(err));
+    bool direct = false;
+    if (!FollowLinks(path, out.target, direct, err))
+        return Fail(out, "cannot write: " + Reason(err));
     struct stat st;
-    const int kind = Kind(out.target, st);
+    const int kind = direct ? 3 : Kind(out.target, st);
     if (kind == 2) return Fail(out, "is a directory");
     int fd;
     if (kind == 3) {
-        // Opened once, here: a FIFO's open waits for its reader (or a stop signal).
-        fd = open(out.target.c_str(), O_WRONLY | O_BINARY);
+        // Opened once, here: a FIFO's open waits for its reader (or a stop signal). One of
+        // this program's own descriptors (/dev/stdout) is shared, not opened again, so a
+        // shell's "> FILE" or ">> FILE" gets the bytes where it would from standard output.
+        const int own = direct ? OwnDescriptor(out.target) : -1;
+        fd = own >= 0 ? dup(own) : open(out.target.c_str(), O_WRONLY | O_BINARY);
         if (fd < 0 && errno == EINTR) return Fail(out, "not opened: stopped by a signal");
         if (fd < 0) return Fail(out, "cannot write: " + Reason(errno));
     } else {
