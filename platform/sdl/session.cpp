@@ -1,6 +1,8 @@
 #include "session.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "lcd_text.h"
@@ -17,13 +19,16 @@ bool RecordingOpen = false;  // a recording was begun and is not yet ended
 uint64_t TicksRun = 0;       // ticks since the start
 uint64_t TicksPending = 0;   // ticks not yet written
 bool WriteFailed = false;    // a recording or screenshot could not be written
+bool RecordingOnStdout = false;
 
 // Appends a line to the recording; the first failure is said at once.
 void RecordLine(const std::string& line) {
     if (!RecordingOpen || !Recording.error.empty()) return;
+    errno = 0;
     if (WriteOutput(Recording, line.data(), line.size()) && std::fflush(Recording.file) == 0)
         return;
-    if (Recording.error.empty()) Recording.error = Recording.path + ": write failed";
+    if (Recording.error.empty())
+        Recording.error = Recording.path + ": write failed: " + std::strerror(errno);
     WriteFailed = true;
     std::fprintf(stderr, "drk20vt5p: %s; the recording is lost\n", Recording.error.c_str());
 }
@@ -60,6 +65,8 @@ bool BeginRecording(const std::string& path) {
         return false;
     }
     RecordingOpen = true;
+    // The summary at the end goes where the recording does not.
+    RecordingOnStdout = path == "-" || FileKey(path) == FileKey("/dev/stdout");
     RecordLine(std::string("# A session recorded by drk20vt5p ") + SimVersion() +
                ". Replay it with\n"
                "#   drk20vt5p-headless --script FILE\n"
@@ -94,10 +101,12 @@ void EndRecording() {
                      PrintableText(Recording.error).c_str());
         return;
     }
-    std::printf("drk20vt5p: recorded %llu ticks (%s) to %s; the LCD at the end: \"%s\" \"%s\"\n",
-                static_cast<unsigned long long>(TicksRun), TickTimeText(TicksRun).c_str(),
-                Recording.path.c_str(), LcdLineText(0).c_str(), LcdLineText(1).c_str());
-    std::fflush(stdout);
+    std::FILE* to = RecordingOnStdout ? stderr : stdout;
+    std::fprintf(to,
+                 "drk20vt5p: recorded %llu ticks (%s) to %s; the LCD at the end: \"%s\" \"%s\"\n",
+                 static_cast<unsigned long long>(TicksRun), TickTimeText(TicksRun).c_str(),
+                 Recording.path.c_str(), LcdLineText(0).c_str(), LcdLineText(1).c_str());
+    std::fflush(to);
 }
 
 bool SessionWriteFailed() {
