@@ -411,7 +411,9 @@ int RunnerMain(int argc, const char* const* argv) {
         if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
             writeErrors.push_back(error);
     }
-    if (!FlushStandardOutput(error)) writeErrors.push_back(error);
+    // (A trace on standard output that failed has said so already.)
+    const bool stdoutSaid = options.trace == "-" && !trace.error.empty();
+    if (!FlushStandardOutput(error) && !stdoutSaid) writeErrors.push_back(error);
     for (const std::string& e : writeErrors) Message("%s; not written", PrintableText(e).c_str());
 
     if (stoppedBy != 0) {

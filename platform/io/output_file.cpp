@@ -253,7 +253,7 @@ bool CommitOutput(OutputFile& out) {
     if (out.file == nullptr) return out.error.empty();
     if (out.file == stdout) {
         std::string error;
-        if (!FlushStandardOutput(error)) Fail(out, "write failed");
+        if (!FlushStandardOutput(error)) Fail(out, error.substr(error.find(": ") + 2));
         out.file = nullptr;
         return out.error.empty();
     }

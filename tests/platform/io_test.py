@@ -279,6 +279,32 @@ def output_kinds(prog, tmp):
           "%s: a mode-600 file keeps its mode, its hard link sees the new bytes" % prog.name)
 
 
+def runner_streams(runner, tmp):
+    """A WAV on a pipe is streamed after a header of the largest length; every failed write
+    to standard output is exit 4 with a message."""
+    d = tempfile.mkdtemp(dir=tmp, prefix="wav-")
+    wav = os.path.join(d, "a.wav")
+    subprocess.run([runner.path, "--script", runner.script, "--wav", wav], check=True,
+                   timeout=LONG)
+    r = subprocess.run(["sh", "-c", '"$@" | cat', "sh", runner.path, "--script", runner.script,
+                        "--wav", "/dev/stdout"], stdout=subprocess.PIPE, timeout=LONG)
+    whole = open(wav, "rb").read()
+    check(r.returncode == 0 and r.stdout[44:] == whole[44:] and r.stdout[:40] != whole[:40] and
+          int.from_bytes(r.stdout[40:44], "little") == 0xFFFFFFFF - 36,
+          "runner: --wav into a pipe: the same samples as the file, the header's length the "
+          "largest")
+    for args, redirect in ((["--help"], "> /dev/full"), (["--version"], "> /dev/full"),
+                           (["--say", "list"], "> /dev/full"), (["--version"], ">&-"),
+                           (["--script", runner.script, "--show"], ">&-"),
+                           (["--script", runner.script, "--trace", "-"], "> /dev/full")):
+        r = subprocess.run(["sh", "-c", '"$@" %s' % redirect, "sh", runner.path] + args,
+                           stderr=subprocess.PIPE, timeout=LONG)
+        err = r.stderr.decode(errors="replace")
+        check(r.returncode == 4 and ("standard output" in err or "-: write failed" in err),
+              "runner %s %s: exit 4 with a message (exit %d %s)" %
+              (" ".join(args[-2:]), redirect, r.returncode, err.strip()[-80:]))
+
+
 def fifo_runs(runner, tmp, count=100):
     """`count` runs onto a FIFO whose reader leaves early, under two busy loops."""
     busy = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(2)]
@@ -534,6 +560,7 @@ def main():
     try:
         runner = Runner(os.path.abspath(args.runner), tmp)
         output_kinds(runner, tmp)
+        runner_streams(runner, tmp)
         fifo_runs(runner, tmp, args.fifo_runs)
         runner_signals(runner, tmp)
         output_kinds(Desktop(args.app, runner.path, env), tmp)
