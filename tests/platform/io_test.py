@@ -90,7 +90,7 @@ class Runner:
     def command(self, out):
         return [self.path, "--script", self.script, "--trace", out]
 
-    def write(self, out, wrap=None, stdout=subprocess.DEVNULL):
+    def write(self, out, wrap=None, stdout=subprocess.DEVNULL, before_close=None):
         cmd = self.command(out)
         r = subprocess.run(wrap(cmd) if wrap else cmd, stdout=stdout, stderr=subprocess.PIPE,
                            timeout=LONG)
@@ -110,13 +110,15 @@ class Desktop:
     def __init__(self, app, runner, env):
         self.app, self.runner, self.env = app, runner, env
 
-    def write(self, out, wrap=None, stdout=subprocess.DEVNULL):
+    def write(self, out, wrap=None, stdout=subprocess.DEVNULL, before_close=None):
         cmd = [self.app, "--record", out]
         proc = subprocess.Popen(wrap(cmd) if wrap else cmd, env=self.env, stdout=stdout,
                                 stderr=subprocess.PIPE)
         wid = wait_for_window("DRK-20VT5P", self.env, proc, timeout=LONG)
         if wid is not None:
             time.sleep(0.3)  # a few ticks (any number will do)
+            if before_close:
+                before_close()
             close_window(self.env["DISPLAY"], wid)
         try:
             _, err = proc.communicate(timeout=LONG)
@@ -222,18 +224,19 @@ def output_kinds(prog, tmp):
           "%s: /dev/stdout redirected to a file: the file gets the output, /dev/stdout stays "
           "a link (exit %d %s)" % (prog.name, rc, err[-80:]))
 
-    # A FIFO whose reader leaves after 100 bytes.
-    if isinstance(prog, Runner):
-        d = fresh("fifo")
-        fifo = os.path.join(d, "out")
-        os.mkfifo(fifo)
-        t, _ = reader(fifo, limit=100)
-        rc, err = prog.write(fifo)
-        t.join(LONG)
-        check(rc == 4 and fifo in err and "Broken pipe" in err and no_temp_files(d),
-              "%s: a FIFO whose reader leaves early: exit 4 with the FIFO named (exit %d %s)" %
-              (prog.name, rc, err[-80:]))
+    # A FIFO whose reader leaves early (before the desktop app's window is closed, after the
+    # first bytes of the runner's long trace).
+    d = fresh("fifo")
+    fifo = os.path.join(d, "out")
+    os.mkfifo(fifo)
+    t, _ = reader(fifo, limit=10 if isinstance(prog, Desktop) else 100)
+    rc, err = prog.write(fifo, before_close=lambda: t.join(LONG))
+    t.join(LONG)
+    check(rc == 4 and fifo in err and "Broken pipe" in err and no_temp_files(d),
+          "%s: a FIFO whose reader leaves early: exit 4 with the FIFO named (exit %d %s)" %
+          (prog.name, rc, err[-80:]))
 
+    if isinstance(prog, Runner):
         # A pipe (standard output through /dev/stdout).
         r = subprocess.run(["sh", "-c", '"$@" | cat', "sh"] + prog.command("/dev/stdout"),
                            stdout=subprocess.PIPE, timeout=LONG)
