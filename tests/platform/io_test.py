@@ -129,7 +129,9 @@ class Desktop:
 
     def good(self, data):
         text = data.decode(errors="replace")
-        if not text.startswith("# A session recorded") or not re.search(r"\ntick \d+\n\Z", text):
+        steps = [l for l in text.splitlines() if not l.startswith("#")]
+        if not text.startswith("# A session recorded") or not text.endswith("\n") or (
+                steps and not re.fullmatch(r"tick \d+", steps[-1])):
             return False
         with tempfile.NamedTemporaryFile("wb", suffix=".scn") as f:
             f.write(data)
@@ -458,24 +460,33 @@ def desktop_signals(app, runner, env, tmp):
                   "desktop: %s while %s: exit %s, nothing written" % (name, what, rc))
             p.stderr.close()
 
-        # During a session, and during a long fast-forward: the recording is whole and ends
-        # with the ticks run.
-        for start, what in ((None, "during a session"), ("tick 1000000000\n", "fast-forward")):
+        # During a session (once a script's check has said that 5 ticks have run), and during a
+        # long fast-forward: the recording is whole, and holds every tick that the app says
+        # it ran.
+        for what in ("during a session", "fast-forward"):
             d = tempfile.mkdtemp(dir=tmp, prefix="dsig-")
             rec = os.path.join(d, "rec.scn")
-            cmd = [app, "--record", rec]
-            if start:
-                with open(os.path.join(d, "start.scn"), "w") as f:
-                    f.write(start)
-                cmd += ["--start", os.path.join(d, "start.scn")]
-            p = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-            wid = wait_for_window("DRK-20VT5P", env, p, timeout=LONG)
-            time.sleep(0.3)  # a few ticks (any number will do)
+            script = os.path.join(d, "s.scn")
+            with open(script, "w") as f:
+                f.write("tick 5\nexpect lcd \"%s\" \"%s\"\n" % ("?" * 12, "?" * 12)
+                        if what == "during a session" else "tick 1000000000\n")
+            cmd = [app, "--record", rec, "--script" if what == "during a session" else "--start",
+                   script]
+            p = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            if what == "during a session":
+                ready = wait_line(p.stdout, r"expect lcd held")
+            else:
+                ready = wait_for_window("DRK-20VT5P", env, p, timeout=LONG) is not None
             rc = stop(p, sig, "desktop, " + what)
-            good = os.path.exists(rec) and Desktop(app, runner, env).good(open(rec, "rb").read())
-            check(wid is not None and rc == 128 + sig and good and no_temp_files(d),
-                  "desktop: %s %s: exit %s, the recording whole (ends with its ticks)" %
-                  (name, what, rc))
+            said = re.search(r"recorded (\d+) ticks", p.stdout.read().decode(errors="replace"))
+            data = open(rec, "rb").read() if os.path.exists(rec) else b""
+            ticks = sum(int(n) for n in re.findall(rb"^tick (\d+)$", data, re.M))
+            good = Desktop(app, runner, env).good(data) and said and int(said.group(1)) == ticks
+            check(ready and rc == 128 + sig and good and no_temp_files(d) and
+                  (what != "during a session" or ticks >= 5),
+                  "desktop: %s %s: exit %s, the recording whole with the %d ticks the app ran" %
+                  (name, what, rc, ticks))
+            p.stdout.close()
             p.stderr.close()
 
 
