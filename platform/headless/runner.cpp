@@ -1,9 +1,5 @@
 #include "runner.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdarg>
@@ -16,29 +12,19 @@
 #include "junit_writer.h"
 #include "lcd_text.h"
 #include "output_file.h"
-#include "png_writer.h"
+#include "panel_png.h"
 #include "scenario.h"
+#include "script_reader.h"
 #include "simulator.h"
+#include "stop_signals.h"
 #include "trace_writer.h"
 #include "voice_texts.h"
 #include "wav_writer.h"
 
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-
 namespace {
 
-constexpr size_t MaxScriptBytes = 16u << 20;  // 16 MiB: far more than any script
-constexpr int64_t SampleUs = 125;             // one 8000 Hz sample
-constexpr int64_t SleepSliceUs = 20000;       // a stop request is seen within this while waiting
-
-// SIGINT or SIGTERM, set by the handler and read between ticks.
-volatile std::sig_atomic_t StopSignal = 0;
-
-extern "C" void OnStopSignal(int signal) {
-    StopSignal = signal;
-}
+constexpr int64_t SampleUs = 125;        // one 8000 Hz sample
+constexpr int64_t SleepSliceUs = 20000;  // a stop request is seen within this while waiting
 
 void Message(const char* format, ...) {
     std::fflush(stdout);
@@ -62,61 +48,6 @@ void SleepUntil(int64_t until) {
         const int64_t slice = until - now < SleepSliceUs ? until - now : SleepSliceUs;
         std::this_thread::sleep_for(std::chrono::microseconds(slice));
     }
-}
-
-const char* SignalName(int signal) {
-    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
-}
-
-// A script's text: a regular file, a pipe or standard input ("-"), at most MaxScriptBytes.
-bool ReadScript(const std::string& path, std::string& text, std::string& error) {
-    int fd = 0;
-    if (path == "-") {
-        struct stat st;
-        if (fstat(0, &st) != 0) {
-            error = "standard input is closed";
-            return false;
-        }
-    } else {
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            error = "it is a directory";
-            return false;
-        }
-        if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
-            error = "it is a device, not a file";
-            return false;
-        }
-        fd = open(path.c_str(), O_RDONLY | O_BINARY);
-        if (fd < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-    }
-    char buffer[65536];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        if (text.size() + static_cast<size_t>(n) > MaxScriptBytes) {
-            error = "it is larger than 16 MiB";
-            ok = false;
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    if (fd != 0) close(fd);
-    return ok;
 }
 
 struct Script {
@@ -210,12 +141,27 @@ Outcome PlayScript(Run& run, Script& script, std::string& failure) {
     }
 }
 
+// The end of a run that printed only to standard output: exit 4 with the reason when a
+// write to it failed.
+int StandardOutputDone() {
+    std::string error;
+    if (FlushStandardOutput(error)) return ExitOk;
+    Message("%s", error.c_str());
+    return ExitWriteFailed;
+}
+
+// Before the first tick: a stop signal ends the program with nothing written.
+int StoppedBeforeRun() {
+    Message("stopped by %s before the first tick; nothing written", StopSignalName(StopSignal));
+    return ExitSignalBase + StopSignal;
+}
+
 // --say: the messages as one sound, without starting the instrument.
 int Say(const RunnerOptions& options) {
     if (options.sayList) {
         for (int n = 0; n < VoiceTextCount; ++n)
             std::printf("%d\t%s\n", n, VoiceMessageText(static_cast<uint8_t>(n)).c_str());
-        return std::fflush(stdout) == 0 ? ExitOk : ExitWriteFailed;
+        return StandardOutputDone();
     }
     std::string error;
     if (!CheckOutputPath(options.wav, error)) {
@@ -273,19 +219,17 @@ int RunnerMain(int argc, const char* const* argv) {
     }
     if (options.help) {
         std::fputs(RunnerUsage().c_str(), stdout);
-        return ExitOk;
+        return StandardOutputDone();
     }
     if (options.version) {
         std::printf("drk20vt5p-headless %s\n", SimVersion());
-        return ExitOk;
+        return StandardOutputDone();
     }
     if (!OptionsAgree(options, error)) {
         Message("%s", error.c_str());
         return ExitUsage;
     }
-    StopSignal = 0;
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
+    InstallStopSignals();
     SimUseCarriedResources();
     InstallRecordingSoundService();
     if (options.saySet || options.sayList) return Say(options);
@@ -301,9 +245,9 @@ int RunnerMain(int argc, const char* const* argv) {
             }
         }
         std::string text;
-        if (!ReadScript(path, text, error)) {
-            Message("%s:0: cannot read the script file: %s", PrintableText(script.name).c_str(),
-                    error.c_str());
+        if (!ReadScriptFile(path, PrintableText(script.name), text, error)) {
+            if (StopSignal != 0) return StoppedBeforeRun();
+            Message("%s", error.c_str());
             return ExitUsage;
         }
         ParseResult parsed = ParseScenario(script.name, text);
@@ -373,13 +317,20 @@ int RunnerMain(int argc, const char* const* argv) {
     OutputFile trace;
     WavTimeline wav;
     if (!options.trace.empty() && !OpenOutput(trace, options.trace)) {
+        if (StopSignal != 0) return StoppedBeforeRun();
         Message("--trace %s", PrintableText(trace.error).c_str());
         return ExitUsage;
     }
     if (!options.wav.empty() && !BeginWav(wav, options.wav)) {
         DiscardOutput(trace);
+        if (StopSignal != 0) return StoppedBeforeRun();
         Message("--wav %s", PrintableText(wav.error).c_str());
         return ExitUsage;
+    }
+    if (StopSignal != 0) {
+        DiscardOutput(trace);
+        DiscardWav(wav);
+        return StoppedBeforeRun();
     }
 
     Run run(options);
@@ -395,7 +346,7 @@ int RunnerMain(int argc, const char* const* argv) {
         if (stoppedBy != 0 || !run.writeError.empty()) {
             report.result = JunitCase::Skipped;
             report.message = stoppedBy != 0
-                                 ? std::string("not run: stopped by ") + SignalName(stoppedBy)
+                                 ? std::string("not run: stopped by ") + StopSignalName(stoppedBy)
                                  : "not run: an output could not be written";
             cases.push_back(report);
             continue;
@@ -433,7 +384,7 @@ int RunnerMain(int argc, const char* const* argv) {
                 stoppedBy = StopSignal;
                 report.result = JunitCase::Error;
                 report.message = report.detail = std::string("stopped by ") +
-                                                 SignalName(stoppedBy) + " after tick " +
+                                                 StopSignalName(stoppedBy) + " after tick " +
                                                  std::to_string(run.tick);
                 break;
         }
@@ -461,12 +412,14 @@ int RunnerMain(int argc, const char* const* argv) {
         if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
             writeErrors.push_back(error);
     }
-    if (std::fflush(stdout) != 0) writeErrors.push_back("standard output: write failed");
+    // (A trace on standard output that failed has said so already.)
+    const bool stdoutSaid = options.trace == "-" && !trace.error.empty();
+    if (!FlushStandardOutput(error) && !stdoutSaid) writeErrors.push_back(error);
     for (const std::string& e : writeErrors) Message("%s; not written", PrintableText(e).c_str());
 
     if (stoppedBy != 0) {
         Message("stopped by %s after tick %llu (%s); the outputs hold the run up to there",
-                SignalName(stoppedBy), static_cast<unsigned long long>(run.tick),
+                StopSignalName(stoppedBy), static_cast<unsigned long long>(run.tick),
                 TickTimeText(run.tick).c_str());
         return ExitSignalBase + stoppedBy;
     }

@@ -102,7 +102,11 @@
     const roomWidth = (beside ? window.innerWidth - sideWidth - 3 * gap : window.innerWidth - 2 * gap);
     const roomHeight = window.innerHeight - 2 * gap;
     const fit = Math.floor(Math.min((roomWidth * ratio) / width, (roomHeight * ratio) / height));
-    scale = Math.max(Math.ceil(ratio), fit);
+    // No larger than a 4K screen (3840 x 2160, either way round) needs: a huge window or
+    // zoom would otherwise ask for a canvas of hundreds of megapixels.
+    const maxScale = Math.max(1, Math.floor(Math.max(Math.min(3840 / width, 2160 / height),
+                                                     Math.min(2160 / width, 3840 / height))));
+    scale = Math.max(Math.ceil(ratio), Math.min(fit, maxScale));
     canvas.width = width * scale;
     canvas.height = height * scale;
     canvas.style.width = `${(width * scale) / ratio}px`;
@@ -277,7 +281,8 @@
   }, { passive: false });
   for (const type of ['touchend', 'touchcancel']) {
     canvas.addEventListener(type, (event) => {
-      event.preventDefault();
+      // (A touch cancel may not be cancelable: preventing it would only log an error.)
+      if (event.cancelable) event.preventDefault();
       for (let i = 0; i < event.changedTouches.length; i += 1) input(() => sim._WebMouseUp());
     }, { passive: false });
   }

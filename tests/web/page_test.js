@@ -345,6 +345,29 @@ async function main() {
       await page.screenshot({ path: options.screenshot });
     }
 
+    await check('a touch on MODE that the browser cancels releases MODE (and logs no error)', async () => {
+      const at = await buttonPoint(Mode);
+      const cdp = await page.target().createCDPSession();
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [at] });
+      await tick(1);
+      assert.equal((await state()).modeHeld, true, 'MODE is held');
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchCancel', touchPoints: [] });
+      await cdp.detach();
+      await tick(10);
+      assert.equal((await state()).modeHeld, false, 'MODE released');
+    });
+
+    await check('a huge viewport at 3 device pixels a pixel: the canvas no larger than a 4K screen', async () => {
+      await page.setViewport({ width: 8000, height: 8000, deviceScaleFactor: 3, hasTouch: true });
+      await page.waitForFunction(() => window.drkTest.state().scale > 3, { timeout: StepTimeoutMs });
+      const size = await page.evaluate(() => {
+        const canvas = document.querySelector('canvas');
+        return { width: canvas.width, height: canvas.height };
+      });
+      assert.ok(size.width * size.height <= 3840 * 2160,
+                `canvas ${size.width} x ${size.height} device pixels`);
+    });
+
     await check('no console error, no page error, no failed request', async () => {
       assert.deepEqual(problems, []);
     });

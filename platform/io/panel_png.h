@@ -3,6 +3,6 @@
 
 #include <string>
 
-// Redraws the LCD into the panel frame and writes the frame to `path` (complete or not at
-// all, output_file.h); false with a message in `error`.
+// Writes the current panel frame to `path` (complete or not at all, output_file.h); false with
+// a message in `error`.
 bool WritePanelPng(const std::string& path, std::string& error);

@@ -1,8 +1,9 @@
-#include "png_writer.h"
+#include "panel_png.h"
 
 #include <cstdint>
 #include <vector>
 
+#include "frame_pixels.h"
 #include "output_file.h"
 #include "simulator.h"
 
@@ -21,14 +22,9 @@ void Collect(void* context, void* data, int size) {
 }  // namespace
 
 bool WritePanelPng(const std::string& path, std::string& error) {
-    const uint32_t* frame = SimFrame();
     const int32_t width = SimFrameWidth(), height = SimFrameHeight();
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
-        rgb[3 * i] = static_cast<uint8_t>(frame[i] >> 16);
-        rgb[3 * i + 1] = static_cast<uint8_t>(frame[i] >> 8);
-        rgb[3 * i + 2] = static_cast<uint8_t>(frame[i]);
-    }
+    std::vector<uint8_t> rgb;
+    FramePixels(PixelOrder::Rgb, rgb);
     std::vector<uint8_t> png;
     if (stbi_write_png_to_func(Collect, &png, width, height, 3, rgb.data(), width * 3) == 0) {
         error = path + ": the PNG could not be encoded";
