@@ -73,6 +73,9 @@ while read -r file; do
   elif [ -z "$got" ]; then
     echo "FAIL $file on $target: in tests/golden/outputs.sha256 but its script is gone"
     failed=1
+  elif [ "$got" = MISSING ]; then
+    echo "FAIL $file on $target: the runner did not write it"
+    failed=1
   elif [ "$want" != "$got" ]; then
     echo "FAIL $file on $target: SHA-256 $got, the list has $want"
     failed=1

@@ -24,5 +24,5 @@ DRK_SETUP_WEB=web-test scripts/build-web
 
 tests/web/runner_traces.sh --native "$runner" --node "$tree/platform/web/drk20vt5p-headless-node.js"
 tests/golden/outputs.sh check node node --no-experimental-fetch \
-  "$tree/platform/web/drk20vt5p-headless-node.js"
+  "$(realpath "$tree")/platform/web/drk20vt5p-headless-node.js"
 node tests/web/page_test.js --site build/web --runner "$runner"
