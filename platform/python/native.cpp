@@ -126,8 +126,8 @@ py::tuple TakeSound() {
     return t;
 }
 
-// A whole script on a fresh instrument, as the headless runner plays it: None when it
-// passes, else (message, line, ticks); a script error raises ValueError.
+// A whole script on a fresh instrument, as the headless runner plays it: (message, line,
+// ticks), the message None when it passes; a script error raises ValueError.
 py::object PlayScript(const std::string& name, const std::string& text, py::object seed) {
     std::vector<Step> steps = Parse(name, text);
     Start(seed);
@@ -139,7 +139,7 @@ py::object PlayScript(const std::string& name, const std::string& text, py::obje
         return py::make_tuple(std::string(failed.what()), FailedLine, Ticks);
     }
     Player.name = "<run>";
-    return py::none();
+    return py::make_tuple(py::none(), 0, Ticks);
 }
 
 }  // namespace

@@ -29,9 +29,11 @@ def test_pytest_n2_gives_the_runners_verdicts(tmp_path):
     assert r.returncode == 1, r.stdout + r.stderr
     assert "2 workers" in r.stdout or "gw1" in r.stdout, r.stdout
 
-    verdicts = {}
+    verdicts, times = {}, {}
     for case in ET.parse(report).getroot().iter("testcase"):
-        verdicts[case.get("name")] = "failed" if list(case) else "passed"
+        verdicts[case.get("name")] = "failed" if case.find("failure") is not None else "passed"
+        times[case.get("name")] = {p.get("name"): p.get("value")
+                                   for p in case.iter("property")}.get("instrument_time")
     runner = {}
     for scn in sorted(suite.glob("*.scn")):
         code = subprocess.run([RUNNER, "--script", str(scn)], capture_output=True).returncode
@@ -39,6 +41,9 @@ def test_pytest_n2_gives_the_runners_verdicts(tmp_path):
     assert len(runner) == len(list(SCENARIOS.glob("*.scn"))) + 2
     assert verdicts == runner
     assert runner["zz_fails.scn"] == runner["zz_unparsable.scn"] == "failed"
+    # Each case carries the instrument time it ran (the failing one up to its failure).
+    assert times["zz_fails.scn"] == "3.0"
+    assert all(float(times[n]) > 0 for n in runner if n != "zz_unparsable.scn")
 
     # The failure as pytest shows it: the script's file and line, expected and found.
     assert "suite/zz_fails.scn:4: expect lcd failed after tick 30 (00:03.0)" in r.stdout

@@ -228,8 +228,8 @@ class Instrument:
 
 
 def play_script(name, text, seed=None):
-    """A whole script on a fresh instrument, as the headless runner plays it: None when it
-    passes, else (message, line, ticks). Raises ScriptError for a script error."""
+    """A whole script on a fresh instrument, as the headless runner plays it: (message,
+    line, ticks), the message None when it passes. Raises ScriptError for a script error."""
     try:
         return _native.play_script(name, text, seed)
     except ValueError as e:

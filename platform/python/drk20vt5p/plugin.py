@@ -46,10 +46,10 @@ class ScenarioItem(pytest.Item):
                                  self.config.getoption("drk_seed"))
         except ScriptError as e:
             raise ScenarioFailed(str(e)) from None
-        if result is not None:
-            message, line, ticks = result
+        message, line, ticks = result
+        self.user_properties.append(("instrument_time", f"{ticks / 10:.1f}"))
+        if message is not None:
             self.user_properties.append(("line", line))
-            self.user_properties.append(("instrument_time", f"{ticks / 10:.1f}"))
             raise ScenarioFailed(message)
 
     def repr_failure(self, excinfo):
