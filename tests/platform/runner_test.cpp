@@ -539,9 +539,8 @@ TEST_F(RunnerTest, SayListPrintsEveryMessageWithItsWords) {
 
 // A check that survives another seed: the reading's words left to "*", the verdict kept.
 TEST_F(RunnerTest, ExpectSaidWithAnyWordsHoldsForEverySeed) {
-    const std::string any =
-        Write("any.scn",
-              "wait 3s\nexpect said \"#106\"\nwait 1min\nexpect said \"Мощность дозы * Фон *\"\n");
+    const std::string any = Write(
+        "any.scn", "wait 3s\nexpect said #106\nwait 1min\nexpect said \"Мощность дозы * Фон *\"\n");
     const std::string exact = Write(
         "exact.scn",
         "wait 3s\nwait 1min\nexpect said \"Мощность дозы семьдесят восемь сотых микрозиверта в "

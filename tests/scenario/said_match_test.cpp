@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/scenario/scenario.h"
 #include "platform/scenario/voice_texts.h"
 
 namespace {
@@ -50,6 +51,39 @@ TEST(SaidMatches, PatternsAgainstWhatWasSaid) {
     for (const SaidCase& c : Cases) {
         EXPECT_EQ(SaidMatches(c.pattern, c.said), c.holds)
             << "pattern \"" << c.pattern << "\", " << c.said.size() << " messages";
+    }
+}
+
+// The step's two forms: in quotes, or words and tokens unquoted; written back in quotes.
+TEST(SaidMatches, TheStepReadsBothFormsAndRefusesAMessageThatIsNotThere) {
+    const struct {
+        const char* line;
+        const char* words;  // nullptr: a script error, `words` then part of its message
+        const char* error;
+    } steps[] = {
+        {"expect said \"Мощность дозы * Фон в норме.\"", "Мощность дозы * Фон в норме.", ""},
+        {"expect said #110 * #104", "#110 * #104", ""},
+        {"expect said *", "*", ""},
+        {"expect said Фон в норме.", nullptr, "expected: expect said \"WORDS\" | expect said #N"},
+        {"expect said #0 #112", "#0 #112", ""},
+        {"expect said #113", nullptr, "no message #113 (the messages are #0 to #112"},
+        {"expect said \"#110 #999\"", nullptr, "no message #999"},
+        {"expect said", nullptr, "expected: expect said \"WORDS\" | expect said #N ..."},
+        {"expect said #110 \"два\"", nullptr, "expected: expect said"},
+    };
+    for (const auto& c : steps) {
+        const ParseResult r = ParseScenario("s", std::string(c.line) + "\n");
+        if (c.words == nullptr) {
+            EXPECT_FALSE(r.ok) << c.line;
+            EXPECT_NE(r.error.find(c.error), std::string::npos) << c.line << ": " << r.error;
+            continue;
+        }
+        ASSERT_TRUE(r.ok) << c.line << ": " << r.error;
+        ASSERT_EQ(r.steps.size(), 1u);
+        EXPECT_EQ(r.steps[0].text[0], c.words) << c.line;
+        const ParseResult again = ParseScenario("s", FormatStep(r.steps[0]) + "\n");
+        ASSERT_TRUE(again.ok) << FormatStep(r.steps[0]);
+        EXPECT_EQ(again.steps[0].text[0], c.words) << FormatStep(r.steps[0]);
     }
 }
 
