@@ -21,6 +21,9 @@ const char RunnerUsageStart[] =
     "                     its tick, silence between, a tick held for its sound's length\n"
     "  --screenshot FILE  write a PNG of the panel at the end\n"
     "  --junit FILE       write a JUnit XML report: one test case per script\n"
+    "  --junit-attachments DIR\n"
+    "                     for each failed script, its panel (PNG) and sound (WAV) at the\n"
+    "                     failure in DIR, named in the report as attachments\n"
     "  --seed N           a different, repeatable background of detector pulses (0-4294967295)\n"
     "  --say LIST         write the comma-separated speech messages as one sound to --wav,\n"
     "                     without starting the instrument\n"
@@ -121,6 +124,8 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
             if (!once(options.screenshot)) return false;
         } else if (arg == "--junit") {
             if (!once(options.junit)) return false;
+        } else if (arg == "--junit-attachments") {
+            if (!once(options.junitAttachments)) return false;
         } else if (arg == "--say") {
             std::string v;
             if (!value(v)) return false;

@@ -12,6 +12,7 @@ struct RunnerOptions {
     std::string wav;                   // "" none
     std::string screenshot;            // "" none
     std::string junit;                 // "" none
+    std::string junitAttachments;      // "" none: the folder of a failed script's PNG and WAV
     std::vector<uint8_t> say;
     bool saySet = false;   // --say LIST
     bool sayList = false;  // --say list

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -54,7 +55,30 @@ struct Script {
     std::string path;  // as given, "-" standard input
     std::string name;  // in messages
     std::vector<Step> steps;
+    std::string error;  // a script that cannot be read or parsed (a JUnit error case)
+    int errorLine = 0;
 };
+
+// The line of a script error "NAME:LINE: ...", 0 when it has none.
+int ErrorLine(const std::string& name, const std::string& error) {
+    const std::string prefix = PrintableText(name) + ":";
+    if (error.compare(0, prefix.size(), prefix) != 0) return 0;
+    return std::atoi(error.c_str() + prefix.size());
+}
+
+// A file name for an attachment of the script: its number in the run and its base name,
+// letters, digits and . - _ kept.
+std::string AttachmentName(size_t index, const std::string& path, const char* extension) {
+    std::string base = path.substr(path.find_last_of("/\\") + 1);
+    if (base.empty() || base == "-") base = "stdin";
+    for (char& c : base) {
+        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        if (!keep) c = '_';
+    }
+    if (base.size() > 80) base.resize(80);
+    return std::to_string(index + 1) + "-" + base + extension;
+}
 
 // One output of the run, for the checks before the first tick.
 struct NamedOutput {
@@ -68,6 +92,7 @@ struct Run {
     const RunnerOptions& options;
     OutputFile* trace = nullptr;
     WavTimeline* wav = nullptr;
+    WavTimeline* attachedWav = nullptr;  // --junit-attachments: the script's sound so far
     uint64_t tick = 0;
     std::string shownLines;
     std::string line;  // trace line buffer, reused
@@ -105,6 +130,7 @@ struct Run {
             if (!WriteOutput(*trace, line.data(), line.size())) writeError = trace->error;
         }
         if (wav && !AddWavTick(*wav, TickSound)) writeError = wav->error;
+        if (attachedWav) AddWavTick(*attachedWav, TickSound);  // its error is kept in it
         if (options.show) Show();
         return writeError.empty();
     }
@@ -113,8 +139,8 @@ struct Run {
 enum class Outcome { Passed, Failed, WriteFailed, Interrupted };
 
 // Plays one script on the instrument as it stands; `failure` gets the message of a failed
-// expect.
-Outcome PlayScript(Run& run, Script& script, std::string& failure) {
+// expect and `line` its step's line.
+Outcome PlayScript(Run& run, Script& script, std::string& failure, int& line) {
     ScenarioPlayer player;
     ScenarioBegin(player, script.name, std::move(script.steps), run.options.seed);
     for (;;) {
@@ -134,6 +160,7 @@ Outcome PlayScript(Run& run, Script& script, std::string& failure) {
                 break;
             case ScenarioAction::Failed:
                 failure = action.message;
+                line = action.step ? action.step->line : 0;
                 return Outcome::Failed;
             case ScenarioAction::Done:
                 return Outcome::Passed;
@@ -194,6 +221,12 @@ bool OptionsAgree(const RunnerOptions& o, std::string& error) {
             "--show, --lcd or --seed";
     } else if (o.saySet && o.wav.empty()) {
         error = "--say needs --wav FILE to write the sound to";
+    } else if (o.junit == "-" && (o.trace == "-" || o.lcd || o.show)) {
+        error =
+            "--junit - takes standard output for the report alone: not with --trace -, "
+            "--lcd or --show";
+    } else if (!o.junitAttachments.empty() && o.junit.empty()) {
+        error = "--junit-attachments needs --junit FILE";
     } else if (o.traceSound && o.trace.empty()) {
         error = "--trace-sound needs --trace FILE";
     } else if (o.scripts.size() > 1 &&
@@ -237,28 +270,38 @@ int RunnerMain(int argc, const char* const* argv) {
     // Everything is checked before the first tick and before any output file is written.
     std::vector<Script> scripts;
     for (const std::string& path : options.scripts) {
-        Script script{path, path == "-" ? "<stdin>" : path, {}};
+        Script script{path, path == "-" ? "<stdin>" : path, {}, {}, 0};
         for (const Script& s : scripts) {
             if (path == "-" && s.path == "-") {
                 Message("standard input can be only one --script");
                 return ExitUsage;
             }
         }
+        // With --junit a script that cannot be read or parsed is an error case of the report
+        // and the others run; without, nothing runs.
         std::string text;
         if (!ReadScriptFile(path, PrintableText(script.name), text, error)) {
             if (StopSignal != 0) return StoppedBeforeRun();
-            Message("%s", error.c_str());
-            return ExitUsage;
+            script.error = error;
+            script.errorLine = ErrorLine(script.name, error);
+        } else {
+            ParseResult parsed = ParseScenario(script.name, text);
+            if (parsed.ok) {
+                script.steps = std::move(parsed.steps);
+            } else {
+                script.error = parsed.error;
+                script.errorLine = ErrorLine(script.name, parsed.error);
+            }
         }
-        ParseResult parsed = ParseScenario(script.name, text);
-        if (!parsed.ok) {
-            Message("%s", parsed.error.c_str());
-            return ExitUsage;
+        if (!script.error.empty()) {
+            Message("%s", script.error.c_str());
+            if (options.junit.empty()) return ExitUsage;
         }
-        script.steps = std::move(parsed.steps);
         scripts.push_back(std::move(script));
     }
-    if (scripts.empty()) scripts.push_back(Script{"", "run", {}});
+    int scriptErrors = 0;
+    for (const Script& s : scripts) scriptErrors += !s.error.empty();
+    if (scripts.empty()) scripts.push_back(Script{"", "run", {}, {}, 0});
     // --ticks: after each script, with its `source` still in place.
     for (Script& s : scripts) {
         if (options.ticks != 0) {
@@ -276,6 +319,21 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.wav.empty()) outputs.push_back({"--wav", options.wav});
     if (!options.screenshot.empty()) outputs.push_back({"--screenshot", options.screenshot});
     if (!options.junit.empty()) outputs.push_back({"--junit", options.junit});
+    if (!options.junitAttachments.empty()) {
+        struct stat st;
+        if (stat(options.junitAttachments.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            Message("--junit-attachments %s: not a folder",
+                    PrintableText(options.junitAttachments).c_str());
+            return ExitUsage;
+        }
+        for (size_t k = 0; k < scripts.size(); ++k) {
+            for (const char* extension : {".png", ".wav"}) {
+                outputs.push_back(
+                    {"--junit-attachments", options.junitAttachments + "/" +
+                                                AttachmentName(k, scripts[k].path, extension)});
+            }
+        }
+    }
     for (const Script& s : scripts) {
         for (const Step& step : s.steps) {
             if (step.kind == StepKind::Screenshot) {
@@ -314,6 +372,29 @@ int RunnerMain(int argc, const char* const* argv) {
             return ExitUsage;
         }
     }
+    const JunitRun junitRun{SimVersion(), options.seedSet, options.seed};
+    if (scriptErrors == static_cast<int>(scripts.size())) {
+        // Nothing to run: the report alone, with its error cases.
+        std::vector<JunitCase> cases;
+        for (const Script& s : scripts) {
+            JunitCase c{s.name,
+                        s.path,
+                        s.errorLine,
+                        0,
+                        0,
+                        JunitCase::Error,
+                        s.error.substr(0, s.error.find('\n')),
+                        s.error,
+                        {}};
+            cases.push_back(c);
+        }
+        const std::string xml = JunitReport(junitRun, cases);
+        if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error)) {
+            Message("%s; not written", PrintableText(error).c_str());
+            return ExitWriteFailed;
+        }
+        return ExitUsage;
+    }
     OutputFile trace;
     WavTimeline wav;
     if (!options.trace.empty() && !OpenOutput(trace, options.trace)) {
@@ -338,11 +419,20 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.wav.empty()) run.wav = &wav;
 
     std::vector<JunitCase> cases;
-    int exitCode = ExitOk;
+    std::vector<std::string> attachmentErrors;
+    int exitCode = scriptErrors != 0 ? ExitUsage : ExitOk;
     int stoppedBy = 0;
     for (size_t k = 0; k < scripts.size(); ++k) {
         Script& script = scripts[k];
-        JunitCase report{script.name, 0, JunitCase::Passed, {}, {}};
+        JunitCase report{script.name, script.path, 0, 0, 0, JunitCase::Passed, {}, {}, {}};
+        if (!script.error.empty()) {
+            report.result = JunitCase::Error;
+            report.line = script.errorLine;
+            report.message = script.error.substr(0, script.error.find('\n'));
+            report.detail = script.error;
+            cases.push_back(report);
+            continue;
+        }
         if (stoppedBy != 0 || !run.writeError.empty()) {
             report.result = JunitCase::Skipped;
             report.message = stoppedBy != 0
@@ -359,10 +449,38 @@ int RunnerMain(int argc, const char* const* argv) {
         if (scripts.size() > 1 && (options.show || options.lcd))
             std::printf("== %s\n", script.name.c_str());
         const int64_t started = SteadyUs();
+        WavTimeline attachedWav;
+        std::string attachedPng, attachedWavPath;
+        if (!options.junitAttachments.empty()) {
+            attachedPng = options.junitAttachments + "/" + AttachmentName(k, script.path, ".png");
+            attachedWavPath =
+                options.junitAttachments + "/" + AttachmentName(k, script.path, ".wav");
+            if (BeginWav(attachedWav, attachedWavPath)) run.attachedWav = &attachedWav;
+        }
         SimStart();
         std::string failure;
-        const Outcome outcome = PlayScript(run, script, failure);
+        const Outcome outcome = PlayScript(run, script, failure, report.line);
         report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
+        report.ticks = run.tick;
+        run.attachedWav = nullptr;
+        if (!attachedPng.empty()) {
+            // A failed script's panel and sound at the failure; nothing for one that passed.
+            if (outcome == Outcome::Failed) {
+                if (WritePanelPng(attachedPng, error)) {
+                    report.attachments.push_back(attachedPng);
+                } else {
+                    attachmentErrors.push_back(error);
+                }
+                if (!attachedWav.error.empty() || !FinishWav(attachedWav)) {
+                    attachmentErrors.push_back(attachedWav.error);
+                    DiscardWav(attachedWav);
+                } else {
+                    report.attachments.push_back(attachedWavPath);
+                }
+            } else {
+                DiscardWav(attachedWav);
+            }
+        }
         if (options.lcd)
             std::printf("%s\n%s\n", ScreenLineText(0).c_str(), ScreenLineText(1).c_str());
         switch (outcome) {
@@ -392,7 +510,7 @@ int RunnerMain(int argc, const char* const* argv) {
     }
 
     // The outputs: complete, or (the one that failed) not there.
-    std::vector<std::string> writeErrors;
+    std::vector<std::string> writeErrors = attachmentErrors;
     if (!run.writeError.empty()) writeErrors.push_back(run.writeError);
     if (!options.screenshot.empty() && !WritePanelPng(options.screenshot, error))
         writeErrors.push_back(error);
@@ -408,7 +526,7 @@ int RunnerMain(int argc, const char* const* argv) {
         writeErrors.push_back(wav.error);
     }
     if (!options.junit.empty()) {
-        const std::string xml = JunitReport(cases);
+        const std::string xml = JunitReport(junitRun, cases);
         if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
             writeErrors.push_back(error);
     }

@@ -21,14 +21,23 @@ void Collect(void* context, void* data, int size) {
 
 }  // namespace
 
-bool WritePanelPng(const std::string& path, std::string& error) {
-    const int32_t width = SimFrameWidth(), height = SimFrameHeight();
+std::vector<uint8_t> PanelRgb() {
     std::vector<uint8_t> rgb;
     FramePixels(PixelOrder::Rgb, rgb);
+    return rgb;
+}
+
+bool WriteRgbPng(const std::string& path, const uint8_t* rgb, int32_t width, int32_t height,
+                 std::string& error) {
     std::vector<uint8_t> png;
-    if (stbi_write_png_to_func(Collect, &png, width, height, 3, rgb.data(), width * 3) == 0) {
+    if (stbi_write_png_to_func(Collect, &png, width, height, 3, rgb, width * 3) == 0) {
         error = path + ": the PNG could not be encoded";
         return false;
     }
     return WriteWholeOutput(path, png.data(), png.size(), error);
+}
+
+bool WritePanelPng(const std::string& path, std::string& error) {
+    const std::vector<uint8_t> rgb = PanelRgb();
+    return WriteRgbPng(path, rgb.data(), SimFrameWidth(), SimFrameHeight(), error);
 }

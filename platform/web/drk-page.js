@@ -451,6 +451,53 @@
           },
         };
       },
+      // A scenario script played on a fresh instrument through the page's own tick (the
+      // canvas drawn, the sound played): the player's last action ('done', 'failed' or
+      // 'error' for a script error) with its message, the ticks run, and the SHA-256 (hex)
+      // of the session's sound as the headless runner's --wav writes it (each tick's sound,
+      // then silence up to the tick's 800 samples, after a WAV header).
+      async playScenario(name, text) {
+        const Actions = ['tick', 'screenshot', 'done', 'failed'];
+        if (sim.ccall('WebScenarioBegin', 'number', ['string', 'string'], [name, text]) !== 0) {
+          return { action: 'error', message: sim.UTF8ToString(sim._WebScenarioMessage()) };
+        }
+        ticks = 0;
+        refresh();
+        const TickSamples = 800;
+        const Silence = 128;
+        const parts = [];
+        let samples = 0;
+        for (;;) {
+          sim._WebScenarioNext();
+          const action = Actions[sim._WebScenarioAction()];
+          if (action === 'screenshot') continue;
+          if (action !== 'tick') {
+            const header = sim._WebWavHeader(samples);
+            const wav = new Uint8Array(44 + samples);
+            wav.set(sim.HEAPU8.subarray(header, header + 44), 0);
+            let at = 44;
+            for (const part of parts) {
+              wav.set(part, at);
+              at += part.length;
+            }
+            const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', wav));
+            return {
+              action,
+              message: sim.UTF8ToString(sim._WebScenarioMessage()),
+              ticks,
+              wavSha256: Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join(''),
+            };
+          }
+          const count = runTick();
+          deliver();
+          const sound = count > 0 ? sim.HEAPU8.slice(sim._WebSoundSamples(),
+                                                     sim._WebSoundSamples() + count) : new Uint8Array(0);
+          const part = new Uint8Array(Math.max(count, TickSamples)).fill(Silence);
+          part.set(sound, 0);
+          parts.push(part);
+          samples += part.length;
+        }
+      },
       // A button's square on the panel: left, top, right, bottom (right and bottom excluded).
       buttonBox(button) {
         const box = sim._WebButtonBox(button) / 4;

@@ -8,6 +8,7 @@
 
 const assert = require('node:assert/strict');
 const childProcess = require('node:child_process');
+const crypto = require('node:crypto');
 const fs = require('node:fs');
 const http = require('node:http');
 const os = require('node:os');
@@ -333,6 +334,55 @@ async function main() {
         assert.match(now.words, /^On\. Backlight dark\./);
       });
     }
+
+    // The hash list of every target's outputs (tests/golden/outputs.sha256) on the page: each
+    // golden session and scenario played through the page's own tick, its sound (as the
+    // runner's --wav writes it) by its SHA-256, its last frame against the runner's PNG whose
+    // SHA-256 is the list's.
+    await check('every golden session and scenario: the page\'s frame and sound as in ' +
+                'tests/golden/outputs.sha256', async () => {
+      const source = path.join(__dirname, '..', '..');
+      const listed = new Map();
+      for (const line of fs.readFileSync(path.join(source, 'tests/golden/outputs.sha256'), 'utf8')
+        .split('\n').filter(Boolean)) {
+        listed.set(line.slice(66), line.slice(0, 64));
+      }
+      const differences = [];
+      let scripts = 0;
+      for (const dir of ['golden', 'scenarios']) {
+        for (const file of fs.readdirSync(path.join(source, 'tests', dir)).sort()) {
+          if (!file.endsWith('.scn')) continue;
+          scripts += 1;
+          const name = `${dir}/${file.slice(0, -4)}`;
+          const script = path.join(source, 'tests', dir, file);
+          const played = await page.evaluate((n, t) => window.drkTest.playScenario(n, t),
+                                             script, fs.readFileSync(script, 'utf8'));
+          if (played.action !== 'done') {
+            differences.push(`${name}.scn on the page: ${played.action} ${played.message}`);
+            continue;
+          }
+          if (played.wavSha256 !== listed.get(`${name}.wav`)) {
+            differences.push(`${name}.wav on the page: SHA-256 ${played.wavSha256}, the list has ` +
+                             `${listed.get(`${name}.wav`)}`);
+          }
+          const png = path.join(work, 'listed.png');
+          childProcess.execFileSync(options.runner, ['--script', script, '--screenshot', png],
+                                    { cwd: work, stdio: 'inherit' });
+          const pngSha256 = crypto.createHash('sha256').update(fs.readFileSync(png)).digest('hex');
+          if (pngSha256 !== listed.get(`${name}.png`)) {
+            differences.push(`${name}.png on native (the page's frame is compared with it): not the list's`);
+            continue;
+          }
+          try {
+            await sameFrame('listed.png');
+          } catch (error) {
+            differences.push(`${name}.png on the page: ${error.message}`);
+          }
+        }
+      }
+      assert.ok(scripts > 10, `only ${scripts} scripts`);
+      assert.deepEqual(differences, []);
+    });
 
     if (options.screenshot) {
       // The page as a person sees it on a plain screen, the backlight lit by a short press.
