@@ -1,5 +1,7 @@
 #include "runner.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdarg>

@@ -10,7 +10,7 @@
 
 #include "interpreter.h"
 #include "lcd_text.h"
-#include "png_writer.h"
+#include "panel_png.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "voice_texts.h"
