@@ -3,7 +3,7 @@
 
 The page and the desktop app write their words in English in their sources: the page's
 index.html as data-i18n="..." and data-i18n-label="..." attributes, its scripts as t('...'),
-the desktop app as Tr("..."). This tool gathers those words (the English catalogue, written as
+the desktop app as Tr("...") or Word("..."). This tool gathers those words (the English catalogue, written as
 a .pot for translators), takes their Russian from resources/po/ru.po and the English glosses
 of the speech messages from resources/voice_glosses_en.txt, and writes the page's catalogue
 (a script) and the desktop app's (a C++ table). A word with no Russian, a Russian entry no
@@ -21,8 +21,11 @@ import sys
 PATTERNS = [
     re.compile(r'data-i18n(?:-label)?="([^"]*)"'),
     re.compile(r"\bt\('((?:[^'\\]|\\.)*)'"),
-    re.compile(r'\bTr\("((?:[^"\\]|\\.)*)"'),
+    # C++: Tr("...") where it is used, Word("...") where it is only marked; adjacent literals
+    # are joined, as the compiler joins them.
+    re.compile(r'\b(?:Tr|Word)\(((?:\s*"(?:[^"\\]|\\.)*")+)\s*\)'),
 ]
+LITERAL = re.compile(r'"((?:[^"\\]|\\.)*)"')
 
 
 def unescape(text):
@@ -36,7 +39,12 @@ def gather(sources):
             text = f.read()
         for index, pattern in enumerate(PATTERNS):
             for match in pattern.finditer(text):
-                word = html.unescape(match.group(1)) if index == 0 else unescape(match.group(1))
+                if index == 0:
+                    word = html.unescape(match.group(1))
+                elif index == 2:
+                    word = ''.join(unescape(part) for part in LITERAL.findall(match.group(1)))
+                else:
+                    word = unescape(match.group(1))
                 if word and word not in found:
                     found.append(word)
     return found
