@@ -4,7 +4,7 @@
 // Space as MODE; the Russian interface; and axe-core's WCAG 2.2 A and AA rules in each state.
 // The page ticks only when the test says (its test hook), so every count is the same each run.
 //
-//   node tests/web/a11y_test.js --site build/web
+//   node tests/web/a11y_test.js --site build/web [--shots DIR]   (DIR: the README's pictures)
 'use strict';
 
 const assert = require('node:assert/strict');
@@ -50,6 +50,11 @@ async function main() {
     process.exit(2);
   }
   const site = path.resolve(process.argv[at + 1]);
+  const shotsAt = process.argv.indexOf('--shots');
+  const shots = shotsAt > 0 ? path.resolve(process.argv[shotsAt + 1]) : null;
+  const shoot = async (page, name) => {
+    if (shots) await page.screenshot({ path: path.join(shots, name) });
+  };
   const voice = numbered('voice_messages.txt');
   const glosses = numbered('voice_glosses_en.txt');
   const server = await serve(site);
@@ -125,6 +130,7 @@ async function main() {
       for (let i = 0; i < 100 && s.audio.sounds === 0; i += 1) s = (await tick(page, 1), await state(page));
       assert.equal(s.captions.words, 'Дозиметр включён.');
       assert.equal(s.captions.gloss, 'Dosimeter on.');
+      await shoot(page, 'page-captions-en.png');
       assert.match(s.announced, /Дозиметр включён\./);
       await tick(page, 31);
       assert.equal((await state(page)).captions.words, '', 'gone 3 s after');
@@ -192,6 +198,55 @@ async function main() {
       assert.match(s.captions.sound, /^\[clicks: \d+ a second\]$/);
     });
 
+    await check('editor and alarm: announced at once, the tone captioned', async () => {
+      const hold = async (ticks) => {
+        await page.keyboard.down('m');
+        await tick(page, ticks);
+        await page.keyboard.up('m');
+        await page.waitForFunction(() => !window.drkTest.state().modeHeld);
+        await tick(page, 3);
+      };
+      const shows = async (pattern) => pattern.test((await state(page)).lines.join(' '));
+      // The dose-rate threshold down to 0000.5 (the factory value 9999.9).
+      await hold(22);
+      for (let i = 0; i < 12 && !(await shows(/ПРГ мкЗв/)); i += 1) await hold(2);
+      await hold(18);
+      let s = await state(page);
+      assert.ok(s.cursor >= 0, 'the editor is open');
+      assert.match(s.announced, /9999/);
+      await axe(page, 'editor');
+      for (let digit = 0; digit < 4; digit += 1) {
+        await hold(2);
+        await hold(18);
+      }
+      for (let i = 0; i < 6; i += 1) await hold(2);
+      assert.match((await state(page)).announced, /0000\.5|0000,5|00005/, 'each digit said');
+      await hold(18);
+      for (let i = 0; i < 12 && !(await shows(/ВЫХОД/)); i += 1) await hold(2);
+      await hold(18);
+      // The alarm: announced in the tick it is raised, the tone captioned while it repeats.
+      const raised = await page.evaluate(() => {
+        for (let i = 0; i < 600; i += 1) {
+          window.drkTest.tick(1);
+          const now = window.drkTest.state();
+          if (now.alarms !== 0) return now;
+        }
+        return null;
+      });
+      assert.ok(raised, 'the alarm is raised within 60 s');
+      assert.match(raised.announced, /Alarm: the reading is at or above its threshold\./);
+      const toned = await page.evaluate(() => {
+        for (let i = 0; i < 30; i += 1) {
+          window.drkTest.tick(1);
+          const now = window.drkTest.state();
+          if (now.captions.sound.includes('[alarm tone]')) return now;
+        }
+        return null;
+      });
+      assert.ok(toned, '[alarm tone] shown while the alarm sounds');
+      await axe(page, 'alarm, captions on');
+    });
+
     await check('Space is MODE also on a focused POWER; Enter presses the focused button', async () => {
       await page.focus('#power-button');
       await page.keyboard.down(' ');
@@ -244,7 +299,7 @@ async function main() {
 
     await check('Russian interface: words from the catalogue, no gloss, display unchanged', async () => {
       const ru = await open('test', 'ru-RU');
-      await ru.click('#captions-button');
+      if (!(await state(ru)).captions.on) await ru.click('#captions-button');
       assert.equal(await ru.evaluate(() => document.documentElement.lang), 'ru');
       assert.equal(await ru.$eval('#read-button', (e) => e.textContent), 'Прочитать дисплей');
       await ru.evaluate(() => window.drkTest.say(104));
@@ -253,6 +308,8 @@ async function main() {
       assert.equal(s.captions.gloss, '');
       await tick(ru, 40);
       assert.match((await state(ru)).lines[0], /ГАММА/);
+      await ru.evaluate(() => window.drkTest.say(110));
+      await shoot(ru, 'page-captions-ru.png');
       await axe(ru, 'Russian');
       await ru.click('#lang-button');
       assert.equal(await ru.$eval('#read-button', (e) => e.textContent), 'Read the display');
