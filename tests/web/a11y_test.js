@@ -297,6 +297,21 @@ async function main() {
       await gate.close();
     });
 
+    await check('real time: "Switch on" starts the instrument, whose display then runs', async () => {
+      const live = await browser.newPage();
+      const errors = [];
+      live.on('pageerror', (error) => errors.push(error.message));
+      await live.goto(base, { waitUntil: 'load', timeout: StepTimeoutMs });
+      await live.waitForSelector('#switch-on:not([hidden])', { timeout: StepTimeoutMs });
+      assert.equal((await live.$eval('#line1', (e) => e.textContent)).trim(), '', 'time stands still');
+      await live.click('#switch-on');
+      await live.waitForFunction(() => /ГАММА/.test(document.getElementById('line1').textContent),
+                                 { timeout: StepTimeoutMs });
+      assert.equal(await live.$eval('#switch-on', (e) => e.hidden), true);
+      assert.deepEqual(errors, []);
+      await live.close();
+    });
+
     await check('Russian interface: words from the catalogue, no gloss, display unchanged', async () => {
       const ru = await open('test', 'ru-RU');
       if (!(await state(ru)).captions.on) await ru.click('#captions-button');
