@@ -202,7 +202,9 @@ def main():
                          128 - (128 - s) * 50 // 100 for s in greeting)
             try:
                 deadline = time.monotonic() + WAIT_S
-                def written():
+                def written():  # the driver creates its file once the device opens
+                    if not os.path.exists(audio):
+                        return b""
                     with open(audio, "rb") as f:
                         return f.read()
                 while time.monotonic() < deadline and greeting[-2000:] not in written():
