@@ -15,7 +15,12 @@ const char AppUsage[] =
     "  --help             show this help\n"
     "\n"
     "Mouse: either button on POWER or MODE. Keys: P clicks POWER; M or Space holds MODE\n"
-    "while held; F1 or ? shows what the buttons do.\n";
+    "while held; F1 or ? shows what the buttons do.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0    the window was closed and every script's expect held\n"
+    "  1    a script's expect or wait until failed, or the window could not open\n"
+    "  2    usage or script error, or the --record file could not be created\n";
 
 bool ParseAppOptions(int argc, const char* const* argv, AppOptions& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
