@@ -57,21 +57,6 @@ bool SplitWords(const std::string& line, StepWords& split, std::string& error) {
     return true;
 }
 
-// The length of the UTF-8 sequence that starts at s[i], 0 when it is not one.
-size_t Utf8Length(const std::string& s, size_t i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    size_t n = b < 0x80             ? 1
-               : (b & 0xE0) == 0xC0 ? 2
-               : (b & 0xF0) == 0xE0 ? 3
-               : (b & 0xF8) == 0xF0 ? 4
-                                    : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    if (n == 2 && b < 0xC2) return 0;  // overlong
-    return n;
-}
-
 }  // namespace
 
 bool ParseCount(const std::string& text, uint64_t max, uint64_t& value) {
@@ -131,70 +116,6 @@ bool ParseDuration(const std::string& text, uint64_t& ticks) {
     if (t > MaxTicks) return false;
     ticks = static_cast<uint64_t>(t);
     return true;
-}
-
-std::string LookAlikeText(const std::string& cell) {
-    // Cyrillic letters drawn with the same glyph as a Latin letter, and that letter.
-    static const struct {
-        const char* cyrillic;
-        char latin;
-    } pairs[] = {
-        {"А", 'A'}, {"В", 'B'}, {"Е", 'E'}, {"К", 'K'}, {"М", 'M'}, {"Н", 'H'},
-        {"О", 'O'}, {"Р", 'P'}, {"С", 'C'}, {"Т", 'T'}, {"Х", 'X'}, {"а", 'a'},
-        {"е", 'e'}, {"о", 'o'}, {"р", 'p'}, {"с", 'c'}, {"у", 'y'}, {"х", 'x'},
-    };
-    for (const auto& p : pairs)
-        if (cell == p.cyrillic) return std::string(1, p.latin);
-    return cell;
-}
-
-std::vector<std::string> SplitCells(const std::string& line) {
-    std::vector<std::string> cells;
-    for (size_t i = 0; i < line.size();) {
-        size_t n = Utf8Length(line, i);
-        if (n == 0) n = 1;  // a stray byte is a cell of its own
-        std::string cell = line.substr(i, n);
-        i += n;
-        // ⁻ followed by ¹ or ²: the display's one superscript cell.
-        if (cell == "\u207B" &&
-            (line.compare(i, 2, "\u00B9") == 0 || line.compare(i, 2, "\u00B2") == 0)) {
-            cell += line.substr(i, 2);
-            i += 2;
-        }
-        cells.push_back(cell);
-    }
-    return cells;
-}
-
-std::string PrintableText(const std::string& text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const size_t n = Utf8Length(text, i);
-        if (b == '\r') {
-            out += "\\r";
-        } else if (b == '\t') {
-            out += "\\t";
-        } else if (b == '\n') {
-            out += "\\n";
-        } else if (n == 0 || b < 0x20 || b == 0x7F) {
-            out += "\\x";
-            out.push_back(hex[b >> 4]);
-            out.push_back(hex[b & 15]);
-        } else if (text.compare(i, n, "\uFEFF") == 0) {
-            out += "\\u{FEFF}";
-        } else if (n == 2 && b == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            out += "\\u{00";  // a C1 control character
-            out.push_back(hex[static_cast<unsigned char>(text[i + 1]) >> 4]);
-            out.push_back(hex[static_cast<unsigned char>(text[i + 1]) & 15]);
-            out += "}";
-        } else {
-            out.append(text, i, n);
-        }
-        i += n == 0 ? 1 : n;
-    }
-    return out;
 }
 
 ParseResult ParseScenario(const std::string& name, const std::string& text) {
