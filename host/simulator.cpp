@@ -29,11 +29,6 @@ void CountingSoundService(const uint8_t* wav, uint32_t bytes) {
     if (FrontEndSound != nullptr) FrontEndSound(wav, bytes);
 }
 
-uint32_t ButtonCentre(SimButton button, int axis) {
-    const ButtonRecord& b = ButtonTable[button == SimPower ? 0 : 1];
-    return static_cast<uint32_t>(axis == 0 ? b.left + ButtonSize / 2 : b.top + ButtonSize / 2);
-}
-
 }  // namespace
 
 const char* SimVersion() {
@@ -77,8 +72,8 @@ void SimSeed(uint32_t seed) {
     SeedPulseSource(seed);
 }
 
-int64_t NextTickDue(int64_t due, int64_t now) {
-    const int64_t next = due + TickPeriodUs;
+int64_t SimNextTickDue(int64_t due, int64_t now) {
+    const int64_t next = due + SimTickPeriodUs;
     return next <= now ? now : next;
 }
 
@@ -93,7 +88,7 @@ void SimMouseUp() {
 }
 
 void SimPress(SimButton button) {
-    ButtonPress(ButtonCentre(button, 0), ButtonCentre(button, 1));
+    ButtonDown(button);
 }
 
 void SimRelease(SimButton button) {

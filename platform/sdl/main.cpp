@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     Advance(script);
     ViewTakeFrame(SimFrame());
     Show();
-    int64_t due = NowUs() + TickPeriodUs;
+    int64_t due = NowUs() + SimTickPeriodUs;
 
     while (!QuitRequested()) {
         const int64_t now = NowUs();
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
             Advance(script);
             ViewTakeFrame(SimFrame());
             Show();
-            due = NextTickDue(due, NowUs());
+            due = SimNextTickDue(due, NowUs());
             continue;
         }
         SDL_Event event;

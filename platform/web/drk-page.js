@@ -175,7 +175,7 @@
 
   // --- The tick schedule and the input queue --------------------------------------------------
 
-  // As on the desktop: a tick every 100 ms, absolute deadlines (NextTickDue); a sound holds
+  // As on the desktop: a tick every 100 ms, absolute deadlines (SimNextTickDue); a sound holds
   // the next tick for its length, and input that comes meanwhile waits in order, as the
   // desktop's event queue does, until the schedule goes on.
   const queue = [];

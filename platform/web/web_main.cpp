@@ -73,11 +73,12 @@ EMSCRIPTEN_KEEPALIVE void WebRelease(int32_t button) {
 // When the next tick is due (microseconds of the page's clock), as on the desktop. Doubles:
 // the page's numbers.
 EMSCRIPTEN_KEEPALIVE double WebNextTickDue(double due, double now) {
-    return static_cast<double>(NextTickDue(static_cast<int64_t>(due), static_cast<int64_t>(now)));
+    return static_cast<double>(
+        SimNextTickDue(static_cast<int64_t>(due), static_cast<int64_t>(now)));
 }
 
 EMSCRIPTEN_KEEPALIVE double WebTickPeriodUs() {
-    return static_cast<double>(TickPeriodUs);
+    return static_cast<double>(SimTickPeriodUs);
 }
 
 // The samples of the last tick's sound (8000 Hz, 8-bit unsigned, mono) and their number.
