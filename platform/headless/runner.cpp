@@ -1,15 +1,9 @@
 #include "runner.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <map>
 #include <thread>
 
 #include "interpreter.h"
@@ -17,37 +11,23 @@
 #include "lcd_text.h"
 #include "output_file.h"
 #include "png_writer.h"
+#include "run_plan.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "trace_writer.h"
 #include "voice_texts.h"
 #include "wav_writer.h"
 
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-
 namespace {
 
-constexpr size_t MaxScriptBytes = 16u << 20;  // 16 MiB: far more than any script
-constexpr int64_t SampleUs = 125;             // one 8000 Hz sample
-constexpr int64_t SleepSliceUs = 20000;       // a stop request is seen within this while waiting
+constexpr int64_t SampleUs = 125;        // one 8000 Hz sample
+constexpr int64_t SleepSliceUs = 20000;  // a stop request is seen within this while waiting
 
 // SIGINT or SIGTERM, set by the handler and read between ticks.
 volatile std::sig_atomic_t StopSignal = 0;
 
 extern "C" void OnStopSignal(int signal) {
     StopSignal = signal;
-}
-
-void Message(const char* format, ...) {
-    std::fflush(stdout);
-    std::fputs("drk20vt5p-headless: ", stderr);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
 }
 
 int64_t SteadyUs() {
@@ -67,69 +47,6 @@ void SleepUntil(int64_t until) {
 const char* SignalName(int signal) {
     return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
 }
-
-// A script's text: a regular file, a pipe or standard input ("-"), at most MaxScriptBytes.
-bool ReadScript(const std::string& path, std::string& text, std::string& error) {
-    int fd = 0;
-    if (path == "-") {
-        struct stat st;
-        if (fstat(0, &st) != 0) {
-            error = "standard input is closed";
-            return false;
-        }
-    } else {
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            error = "it is a directory";
-            return false;
-        }
-        if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
-            error = "it is a device, not a file";
-            return false;
-        }
-        fd = open(path.c_str(), O_RDONLY | O_BINARY);
-        if (fd < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-    }
-    char buffer[65536];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        if (text.size() + static_cast<size_t>(n) > MaxScriptBytes) {
-            error = "it is larger than 16 MiB";
-            ok = false;
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    if (fd != 0) close(fd);
-    return ok;
-}
-
-struct Script {
-    std::string path;  // as given, "-" standard input
-    std::string name;  // in messages
-    std::vector<Step> steps;
-};
-
-// One output of the run, for the checks before the first tick.
-struct NamedOutput {
-    std::string what;  // "--trace", "the screenshot on line 12 of x.scn", ...
-    std::string path;
-};
 
 // The run loop's state: the tick count, the outputs written every tick and the real-time
 // schedule.
@@ -261,6 +178,57 @@ bool OptionsAgree(const RunnerOptions& o, std::string& error) {
     return false;
 }
 
+// Runs script `k` of `count` on a freshly started instrument and reports it; a failed
+// expect sets `exitCode`, a stop signal `stoppedBy`. After a stop or a failed write the
+// scripts left are skipped.
+JunitCase RunScript(Run& run, Script& script, size_t k, size_t count, int& exitCode,
+                    int& stoppedBy) {
+    const RunnerOptions& options = run.options;
+    JunitCase report{script.name, 0, JunitCase::Passed, {}, {}};
+    if (stoppedBy != 0 || !run.writeError.empty()) {
+        report.result = JunitCase::Skipped;
+        report.message = stoppedBy != 0
+                             ? std::string("not run: stopped by ") + SignalName(stoppedBy)
+                             : "not run: an output could not be written";
+        return report;
+    }
+    if (k != 0) SimReset();
+    if (options.seedSet) SimSeed(options.seed);
+    run.tick = 0;
+    run.shownLines.clear();
+    run.due = SteadyUs() + SimTickPeriodUs;
+    if (count > 1 && (options.show || options.lcd)) std::printf("== %s\n", script.name.c_str());
+    const int64_t started = SteadyUs();
+    SimStart();
+    std::string failure;
+    const Outcome outcome = PlayScript(run, script, failure);
+    report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
+    if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
+    switch (outcome) {
+        case Outcome::Passed:
+            break;
+        case Outcome::Failed:
+            std::fflush(stdout);
+            std::fprintf(stderr, "drk20vt5p-headless: %s", failure.c_str());
+            report.result = JunitCase::Failed;
+            report.message = failure.substr(0, failure.find('\n'));
+            report.detail = failure;
+            if (exitCode == ExitOk) exitCode = ExitExpectFailed;
+            break;
+        case Outcome::WriteFailed:
+            report.result = JunitCase::Error;
+            report.message = report.detail = run.writeError;
+            break;
+        case Outcome::Interrupted:
+            stoppedBy = StopSignal;
+            report.result = JunitCase::Error;
+            report.message = report.detail = std::string("stopped by ") + SignalName(stoppedBy) +
+                                             " after tick " + std::to_string(run.tick);
+            break;
+    }
+    return report;
+}
+
 }  // namespace
 
 int RunnerMain(int argc, const char* const* argv) {
@@ -290,97 +258,11 @@ int RunnerMain(int argc, const char* const* argv) {
     InstallRecordingSoundService();
     if (options.saySet || options.sayList) return Say(options);
 
-    // Everything is checked before the first tick and before any output file is written.
-    std::vector<Script> scripts;
-    for (const std::string& path : options.scripts) {
-        Script script{path, path == "-" ? "<stdin>" : path, {}};
-        for (const Script& s : scripts) {
-            if (path == "-" && s.path == "-") {
-                Message("standard input can be only one --script");
-                return ExitUsage;
-            }
-        }
-        std::string text;
-        if (!ReadScript(path, text, error)) {
-            Message("%s:0: cannot read the script file: %s", PrintableText(script.name).c_str(),
-                    error.c_str());
-            return ExitUsage;
-        }
-        ParseResult parsed = ParseScenario(script.name, text);
-        if (!parsed.ok) {
-            Message("%s", parsed.error.c_str());
-            return ExitUsage;
-        }
-        script.steps = std::move(parsed.steps);
-        scripts.push_back(std::move(script));
-    }
-    if (scripts.empty()) scripts.push_back(Script{"", "run", {}});
-    // --ticks: after each script, with its `source` still in place.
-    for (Script& s : scripts) {
-        if (options.ticks != 0) {
-            Step more{};
-            more.kind = StepKind::Tick;
-            more.count = options.ticks;
-            s.steps.push_back(more);
-        }
-    }
-
-    // Outputs: each on a file of its own, none on a script, each one writable.
-    std::vector<NamedOutput> outputs;
-    if (!options.trace.empty() && options.trace != "-")
-        outputs.push_back({"--trace", options.trace});
-    if (!options.wav.empty()) outputs.push_back({"--wav", options.wav});
-    if (!options.screenshot.empty()) outputs.push_back({"--screenshot", options.screenshot});
-    if (!options.junit.empty()) outputs.push_back({"--junit", options.junit});
-    for (const Script& s : scripts) {
-        for (const Step& step : s.steps) {
-            if (step.kind == StepKind::Screenshot) {
-                outputs.push_back(
-                    {PrintableText(s.name) + ":" + std::to_string(step.line) + ": screenshot",
-                     step.text[0]});
-            }
-        }
-    }
-    if (options.trace == "-" && options.junit == "-") {
-        Message("--trace and --junit both on standard output");
-        return ExitUsage;
-    }
-    std::map<std::string, std::string> taken;  // file key -> what uses it
-    for (const Script& s : scripts)
-        if (!s.path.empty() && s.path != "-") taken[FileKey(s.path)] = "--script " + s.path;
-    for (const NamedOutput& o : outputs) {
-        if (o.path == "-") continue;
-        const std::string key = FileKey(o.path);
-        const auto it = taken.find(key);
-        if (it != taken.end()) {
-            Message("%s %s: the same file as %s; refused, nothing written", o.what.c_str(),
-                    PrintableText(o.path).c_str(), PrintableText(it->second).c_str());
-            return ExitUsage;
-        }
-        taken[key] = o.what + " " + o.path;
-    }
-    if (!options.wav.empty() &&
-        ScenarioMaxTicks(scripts[0].steps) > WavMaxSamples / WavTickSamples) {
-        Message("--wav: the run is longer than one WAV file holds (4 GiB, 149 hours)");
-        return ExitUsage;
-    }
-    for (const NamedOutput& o : outputs) {
-        if (!CheckOutputPath(o.path, error)) {
-            Message("%s %s", o.what.c_str(), PrintableText(error).c_str());
-            return ExitUsage;
-        }
-    }
-    OutputFile trace;
-    WavTimeline wav;
-    if (!options.trace.empty() && !OpenOutput(trace, options.trace)) {
-        Message("--trace %s", PrintableText(trace.error).c_str());
-        return ExitUsage;
-    }
-    if (!options.wav.empty() && !BeginWav(wav, options.wav)) {
-        DiscardOutput(trace);
-        Message("--wav %s", PrintableText(wav.error).c_str());
-        return ExitUsage;
-    }
+    RunPlan plan;
+    if (!PlanRun(options, plan)) return ExitUsage;
+    std::vector<Script>& scripts = plan.scripts;
+    OutputFile& trace = plan.trace;
+    WavTimeline& wav = plan.wav;
 
     Run run(options);
     if (!options.trace.empty()) run.trace = &trace;
@@ -390,53 +272,7 @@ int RunnerMain(int argc, const char* const* argv) {
     int exitCode = ExitOk;
     int stoppedBy = 0;
     for (size_t k = 0; k < scripts.size(); ++k) {
-        Script& script = scripts[k];
-        JunitCase report{script.name, 0, JunitCase::Passed, {}, {}};
-        if (stoppedBy != 0 || !run.writeError.empty()) {
-            report.result = JunitCase::Skipped;
-            report.message = stoppedBy != 0
-                                 ? std::string("not run: stopped by ") + SignalName(stoppedBy)
-                                 : "not run: an output could not be written";
-            cases.push_back(report);
-            continue;
-        }
-        if (k != 0) SimReset();
-        if (options.seedSet) SimSeed(options.seed);
-        run.tick = 0;
-        run.shownLines.clear();
-        run.due = SteadyUs() + SimTickPeriodUs;
-        if (scripts.size() > 1 && (options.show || options.lcd))
-            std::printf("== %s\n", script.name.c_str());
-        const int64_t started = SteadyUs();
-        SimStart();
-        std::string failure;
-        const Outcome outcome = PlayScript(run, script, failure);
-        report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
-        if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
-        switch (outcome) {
-            case Outcome::Passed:
-                break;
-            case Outcome::Failed:
-                std::fflush(stdout);
-                std::fprintf(stderr, "drk20vt5p-headless: %s", failure.c_str());
-                report.result = JunitCase::Failed;
-                report.message = failure.substr(0, failure.find('\n'));
-                report.detail = failure;
-                if (exitCode == ExitOk) exitCode = ExitExpectFailed;
-                break;
-            case Outcome::WriteFailed:
-                report.result = JunitCase::Error;
-                report.message = report.detail = run.writeError;
-                break;
-            case Outcome::Interrupted:
-                stoppedBy = StopSignal;
-                report.result = JunitCase::Error;
-                report.message = report.detail = std::string("stopped by ") +
-                                                 SignalName(stoppedBy) + " after tick " +
-                                                 std::to_string(run.tick);
-                break;
-        }
-        cases.push_back(report);
+        cases.push_back(RunScript(run, scripts[k], k, scripts.size(), exitCode, stoppedBy));
     }
 
     // The outputs: complete, or (the one that failed) not there.
