@@ -24,19 +24,24 @@ std::string Plural(uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// Cyrillic letters drawn with the same glyph as a Latin letter, and that letter.
+const LookAlike LookAlikes[] = {
+    {"А", 'A'}, {"В", 'B'}, {"Е", 'E'}, {"К", 'K'}, {"М", 'M'}, {"Н", 'H'},
+    {"О", 'O'}, {"Р", 'P'}, {"С", 'C'}, {"Т", 'T'}, {"Х", 'X'}, {"а", 'a'},
+    {"е", 'e'}, {"о", 'o'}, {"р", 'p'}, {"с", 'c'}, {"у", 'y'}, {"х", 'x'},
+};
+const size_t LookAlikeCount = sizeof LookAlikes / sizeof LookAlikes[0];
+
 std::string LookAlikeText(const std::string& cell) {
-    // Cyrillic letters drawn with the same glyph as a Latin letter, and that letter.
-    static const struct {
-        const char* cyrillic;
-        char latin;
-    } pairs[] = {
-        {"А", 'A'}, {"В", 'B'}, {"Е", 'E'}, {"К", 'K'}, {"М", 'M'}, {"Н", 'H'},
-        {"О", 'O'}, {"Р", 'P'}, {"С", 'C'}, {"Т", 'T'}, {"Х", 'X'}, {"а", 'a'},
-        {"е", 'e'}, {"о", 'o'}, {"р", 'p'}, {"с", 'c'}, {"у", 'y'}, {"х", 'x'},
-    };
-    for (const auto& p : pairs)
+    for (const auto& p : LookAlikes)
         if (cell == p.cyrillic) return std::string(1, p.latin);
     return cell;
+}
+
+std::string LookAlikePairs() {
+    std::string pairs;
+    for (const auto& p : LookAlikes) pairs += std::string(p.cyrillic) + p.latin;
+    return pairs;
 }
 
 std::vector<std::string> SplitCells(const std::string& line) {

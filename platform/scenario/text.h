@@ -7,6 +7,17 @@
 #include <string>
 #include <vector>
 
+// The Cyrillic letters that the display writes with a Latin letter's code (its character
+// ROM has no code of their own: А В Е К М Н О Р С Т Х а е о р с у х), each with that letter.
+struct LookAlike {
+    const char* cyrillic;
+    char latin;
+};
+extern const LookAlike LookAlikes[];
+extern const size_t LookAlikeCount;
+// Every pair, the Cyrillic letter then the Latin one, as one text ("АAВB..."; the page's).
+std::string LookAlikePairs();
+
 // The text of one LCD cell with the letters that look alike on the display made one: the
 // Cyrillic letters that share their glyph with a Latin one (А and A, ...) become the Latin
 // letter. Two cells look the same when their LookAlikeText is the same.

@@ -10,11 +10,12 @@
   const testMode = new URLSearchParams(window.location.search).has('test');
 
   const SampleRate = 8000;                    // the sound's samples a second
-  const Power = 0;                            // the simulator's button numbers
-  const Mode = 1;
-  const AlarmThreshold = 1;                   // the simulator's alarm bits
-  const AlarmOverRange = 2;
-  const AlarmDose = 4;
+  // The simulator's button numbers and alarm bits, read from the module when it has loaded.
+  let Power = -1;
+  let Mode = -1;
+  let AlarmThreshold = 0;
+  let AlarmOverRange = 0;
+  let AlarmDose = 0;
 
   const page = document.getElementById('page');
   const side = document.getElementById('side');
@@ -115,10 +116,8 @@
   // (ГАММА is Г, A, M, M, A). For a screen reader every letter of a Russian word is written
   // in Cyrillic: a word with a Cyrillic letter, or of small letters only (the seconds "c",
   // the "c" of "см"). Words of Latin capitals alone (the model name, GF, DV) stay Latin.
-  const CyrillicOf = {
-    A: 'А', B: 'В', C: 'С', E: 'Е', H: 'Н', K: 'К', M: 'М', O: 'О', P: 'Р', T: 'Т', X: 'Х',
-    Y: 'У', a: 'а', c: 'с', e: 'е', o: 'о', p: 'р', x: 'х', y: 'у',
-  };
+  // The letters, Latin to Cyrillic, from the module's look-alike pairs when it has loaded.
+  const CyrillicOf = {};
 
   function readerText(line) {
     return line.replace(/[A-Za-z\u0400-\u04FF]+/g, (word) => {
@@ -334,8 +333,6 @@
       releaseAfterTick.push(button);
     });
   }
-  holdable(powerButton, Power);
-  holdable(modeButton, Mode);
 
   // Keys anywhere on the page: P for POWER, M or Space for MODE, held while the key is.
   const modeKeys = new Set();
@@ -469,6 +466,15 @@
 
   window.createDrkModule().then((module) => {
     sim = module;
+    Power = sim._WebPowerButton();
+    Mode = sim._WebModeButton();
+    AlarmThreshold = sim._WebAlarmThreshold();
+    AlarmOverRange = sim._WebAlarmOverRange();
+    AlarmDose = sim._WebAlarmDose();
+    const pairs = [...sim.UTF8ToString(sim._WebLookAlikes())];
+    for (let i = 0; i + 1 < pairs.length; i += 2) CyrillicOf[pairs[i + 1]] = pairs[i];
+    holdable(powerButton, Power);
+    holdable(modeButton, Mode);
     width = sim._WebFrameWidth();
     height = sim._WebFrameHeight();
     plain.width = width;

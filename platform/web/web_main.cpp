@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "simulator.h"
+#include "text.h"
 
 namespace {
 
@@ -151,6 +153,34 @@ EMSCRIPTEN_KEEPALIVE uint32_t WebPulses() {
 
 EMSCRIPTEN_KEEPALIVE int32_t WebAlarms() {
     return SimAlarms();
+}
+
+// The numbers the page's script uses, from the surface: the buttons and the alarm bits.
+EMSCRIPTEN_KEEPALIVE int32_t WebPowerButton() {
+    return SimPower;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebModeButton() {
+    return SimMode;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebAlarmThreshold() {
+    return SimAlarmThreshold;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebAlarmOverRange() {
+    return SimAlarmOverRange;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebAlarmDose() {
+    return SimAlarmDose;
+}
+
+// The look-alike letters the scenario language uses: each Cyrillic letter, then its Latin
+// twin, as one UTF-8 text.
+EMSCRIPTEN_KEEPALIVE const char* WebLookAlikes() {
+    static const std::string pairs = LookAlikePairs();
+    return pairs.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int32_t WebModeHeld() {
