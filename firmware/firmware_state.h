@@ -1,8 +1,9 @@
 // The firmware's shared variables and its LCD strings.
 //
 // Plain global variables, one per firmware quantity, as on the microcontroller. Those that
-// the host thread also reads or writes (the timer interrupt model, the pulse source, the
-// shell) are atomics; the rest belong to the firmware thread alone.
+// the host also reads or writes (the timer interrupt model, the pulse source, the shell) are
+// atomics; the rest belong to the firmware alone. The firmware is a fiber of the host's
+// thread: the two take turns, never run at once.
 //
 // LCD strings are zero-terminated character-ROM codes: ASCII for digits, punctuation, Latin
 // letters and the Cyrillic letters shaped like Latin ones; 0xA0-0xC7 and 0xE0-0xE6 for the

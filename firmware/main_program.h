@@ -1,5 +1,5 @@
 // The firmware's main program: power-on sequence, retained settings, the mode loop.
 #pragma once
 
-// Entry of the firmware thread; leaves only through the power-off inside the tick wait.
+// Entry of the firmware's fiber; leaves only through the power-off inside the tick wait.
 void FirmwareMain();

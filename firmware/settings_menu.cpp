@@ -116,7 +116,8 @@ void NextMenuItem() {
     if (MenuIndex > (ReducedVariant == 1 ? 12 : 14)) MenuIndex = 0;
 }
 
-// CoefGF is shared with the host thread, so it is edited in a copy.
+// CoefGF is a shared variable, an atomic; the editor changes a plain number, so it edits a
+// copy that is stored back.
 void EditCoefGF() {
     float value = CoefGF.load();
     EditNumber(&value, EditCoefficient);

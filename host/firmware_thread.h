@@ -10,7 +10,7 @@
 #include <atomic>
 #include <cstdint>
 
-// 1 while a firmware thread is held, from its creation until the clean-up releases it.
+// 1 while a firmware fiber is held, from its creation until the clean-up releases it.
 extern std::atomic<uint8_t> FirmwareThreadHandle;
 
 // Where the firmware is parked.
@@ -26,18 +26,18 @@ extern uint8_t FirmwarePark;
 using FirmwareEntryFn = void (*)();
 extern FirmwareEntryFn FirmwareEntry;
 
-// Host: creates the firmware thread at FirmwareEntry (after releasing one that may be left)
+// Host: creates the firmware's fiber at FirmwareEntry (after releasing one that may be left)
 // and runs it to its first wait.
 void StartFirmwareThread();
 // Host: lets the firmware run its step when its wait can go on; returns when it waits again
 // or has ended. Does nothing when it cannot go on or there is no firmware.
 void RunFirmware();
-// Host: releases a firmware thread that has ended or that will never run again.
+// Host: releases a firmware fiber that has ended or that will never run again.
 void CloseFirmwareThread();
 
 // Firmware: one unit of the tick wait; returns once it has consumed a raised TickDone.
 void AwaitTick();
 // Firmware: returns when the mode key is released (ModeKeyLevel not 0), taking no tick.
 void AwaitModeKeyRelease();
-// Firmware: ends the firmware thread from any call depth; no firmware code runs after it.
+// Firmware: ends the firmware's fiber from any call depth; no firmware code runs after it.
 [[noreturn]] void ExitFirmwareThread();

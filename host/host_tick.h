@@ -9,8 +9,9 @@
 #include <atomic>
 #include <cstdint>
 
-// Host-side shared variables; all zero before the first power-on. They stay atomics: the
-// desktop's sound and the tests read some of them from other threads.
+// Host-side shared variables; all zero before the first power-on. They are atomics, as the
+// variables the instrument's firmware shares with its interrupt; here the firmware is a fiber
+// of the caller's thread and the two take turns, so every access is whole and in order.
 extern std::atomic<uint32_t> FirmwareRunning;  // 1 from PowerOn until the clean-up after a stop
 extern std::atomic<uint8_t> FirmwareStopped;   // set by the firmware when it switches off
 extern std::atomic<uint32_t> TickDone;         // raised by the tick, lowered by the tick wait
@@ -19,7 +20,7 @@ extern std::atomic<uint8_t> PowerKeyEvent;     // POWER clicked while the firmwa
 
 // Called once when the window is created: instrument off, mode key released, then PowerOn.
 void StartupPowerOn();
-// Gives the shared variables their power-on values and starts the firmware thread, which
+// Gives the shared variables their power-on values and starts the firmware's fiber, which
 // runs to its first wait.
 void PowerOn();
 // One 100 ms host tick.

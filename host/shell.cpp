@@ -10,17 +10,23 @@ bool ButtonHit(int32_t index, uint32_t x, uint32_t y) {
     return b.left < px && px < b.right && b.top < py && py < b.bottom;
 }
 
-void ButtonPress(uint32_t x, uint32_t y) {
-    x &= 0xFFFF;
-    y &= 0xFFFF;
-    if (ButtonHit(0, x, y)) {
+void ButtonDown(int32_t index) {
+    if (index == 0) {
         if (FirmwareRunning.load() == 1) {
             PowerKeyEvent.store(1);
         } else {
             PowerOn();
         }
+    } else if (index == 1) {
+        ModeKeyLevel.store(0);
     }
-    if (ButtonHit(1, x, y)) ModeKeyLevel.store(0);
+}
+
+void ButtonPress(uint32_t x, uint32_t y) {
+    x &= 0xFFFF;
+    y &= 0xFFFF;
+    for (int32_t i = 0; i < 2; ++i)
+        if (ButtonHit(i, x, y)) ButtonDown(i);
 }
 
 void ButtonRelease() {

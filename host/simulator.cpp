@@ -29,11 +29,6 @@ void CountingSoundService(const uint8_t* wav, uint32_t bytes) {
     if (FrontEndSound != nullptr) FrontEndSound(wav, bytes);
 }
 
-uint32_t ButtonCentre(SimButton button, int axis) {
-    const ButtonRecord& b = ButtonTable[button == SimPower ? 0 : 1];
-    return static_cast<uint32_t>(axis == 0 ? b.left + ButtonSize / 2 : b.top + ButtonSize / 2);
-}
-
 }  // namespace
 
 const char* SimVersion() {
@@ -77,8 +72,8 @@ void SimSeed(uint32_t seed) {
     SeedPulseSource(seed);
 }
 
-int64_t NextTickDue(int64_t due, int64_t now) {
-    const int64_t next = due + TickPeriodUs;
+int64_t SimNextTickDue(int64_t due, int64_t now) {
+    const int64_t next = due + SimTickPeriodUs;
     return next <= now ? now : next;
 }
 
@@ -93,7 +88,7 @@ void SimMouseUp() {
 }
 
 void SimPress(SimButton button) {
-    ButtonPress(ButtonCentre(button, 0), ButtonCentre(button, 1));
+    ButtonDown(button);
 }
 
 void SimRelease(SimButton button) {
@@ -190,45 +185,7 @@ void SimPlayedSound(SimSoundReport* report) {
 }
 
 const char* SimCellText(uint8_t code) {
-    // UTF-8 of every code, built once: ASCII 0x20-0x7D, the Cyrillic letters from 0xC0
-    // (А-Я, а-я, U+0410-U+044F), the display's symbols; a space for codes without a glyph.
-    static char text[256][8];
-    static bool built = false;
-    if (!built) {
-        for (int c = 0; c < 256; ++c) {
-            char* out = text[c];
-            if (c >= 0x20 && c <= 0x7D) {
-                out[0] = static_cast<char>(c);
-            } else if (c >= 0xC0) {
-                const uint32_t cp = 0x0410u + static_cast<uint32_t>(c - 0xC0);
-                out[0] = static_cast<char>(0xC0 | (cp >> 6));
-                out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                out[0] = ' ';
-            }
-        }
-        const struct {
-            uint8_t code;
-            const char* utf8;
-        } symbols[] = {
-            {0x5E, "\u207B\u00B2"},  // ⁻²
-            {0x7E, "\u207B\u00B9"},  // ⁻¹
-            {0x01, "\u00B1"},        // ±
-            {0x02, "\u25AF"},        // ▯ battery outline
-            {0x1D, "\u2190"},        // ←
-            {0x1E, "?"},
-            {0x1F, "\u00D7"},  // ×
-            {0xB5, "\u00B5"},  // µ
-            {0xB9, "\u2116"},  // №
-        };
-        for (const auto& s : symbols) {
-            int i = 0;
-            for (; s.utf8[i] != 0; ++i) text[s.code][i] = s.utf8[i];
-            text[s.code][i] = 0;
-        }
-        built = true;
-    }
-    return text[code];
+    return GlyphText[code];
 }
 
 void SimWavHeader(uint8_t header[44], uint32_t samples) {

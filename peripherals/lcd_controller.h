@@ -9,8 +9,9 @@
 // land as ordinary characters), clear, home, entry mode, shift, display off, blinking,
 // busy flag and reads. The user-defined characters show fixed glyphs instead.
 //
-// LcdWrite runs on the firmware thread; the renderer reads the state on the host thread. Each
-// cell, the address and the cursor switch is one atomic value.
+// LcdWrite runs in the firmware's step; the renderer reads the state from the host between
+// steps, on the same thread (the firmware is a fiber). Each cell, the address and the cursor
+// switch is one atomic value, as the shared variables are.
 #pragma once
 
 #include <atomic>

@@ -38,6 +38,9 @@ extern CellOrigin LcdCellOrigins[24];
 // The glyph font: records laid end to end, ended by a 0 byte.
 extern const uint8_t GlyphFont[];
 extern const uint32_t GlyphFontSize;
+// The UTF-8 text of each code (the character its glyph draws; a space for a code without a
+// glyph), written by the same generator beside the font.
+extern const char* const GlyphText[256];
 
 // Decodes a 24-bit BMP file image as the panel picture and sets PanelWidth and PanelHeight
 // (clipped to PanelMaxWidth x PanelMaxHeight). Anything else (missing, truncated, another

@@ -26,8 +26,8 @@ extern uint8_t WavImage[WavHeaderSize + SampleCapacity];
 
 // Appends AudioLevel SampleRepeat times (samples past the capacity are dropped).
 void AppendSample();
-// Puts level on the output and appends it, as one step that the other thread's output and
-// appends cannot split (the timer interrupt model's way of writing a level).
+// Puts level on the output and appends it, as one step (the timer interrupt model's way of
+// writing a level).
 void OutputLevel(uint8_t level);
 // Writes the 44-byte header of a WAV image of `samples` samples (8000 Hz, 8-bit, mono).
 void WriteWavHeader(uint8_t* out, uint32_t samples);

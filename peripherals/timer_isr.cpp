@@ -23,9 +23,9 @@ namespace {
 constexpr uint32_t ToneEnd = 1494;  // the tone sounds while TicksToSecond is above it
 constexpr uint8_t ClickLength = 100;
 
-// Most of the shared bytes need no ordering: the firmware reads each one on its own, and in
-// lock-step the tick hand-off orders everything anyway. Relaxed accesses keep the 200 calls
-// of a tick down to plain loads and stores.
+// Most of the shared bytes need no ordering: the firmware reads each one on its own, and it
+// runs only between the host's calls, on the same thread. Relaxed accesses keep the 200
+// calls of a tick down to plain loads and stores.
 constexpr auto Relaxed = std::memory_order_relaxed;
 
 }  // namespace

@@ -6,7 +6,8 @@
 // click, SoundReady, and the backlight output.
 // Leaves out: every other timer and port of the microcontroller.
 //
-// Called 200 times per host tick on the host thread; the firmware shares these variables.
+// Called 200 times per host tick by the host, after the firmware's step of the tick (the
+// firmware is a fiber of the same thread); the firmware shares these variables.
 #pragma once
 
 #include <atomic>

@@ -9,7 +9,7 @@
 //
 // A front end installs its sound service and, if it carries its own, the panel picture and
 // the speech image; calls SimStart when its window appears; calls SimTick every 100 ms
-// (NextTickDue) or as fast as it likes; turns its input into SimMouseDown/SimMouseUp or
+// (SimNextTickDue) or as fast as it likes; turns its input into SimMouseDown/SimMouseUp or
 // SimPress/SimRelease; and shows SimFrame after each tick and whenever it must repaint.
 #pragma once
 
@@ -54,11 +54,12 @@ void SimSeed(uint32_t seed);
 // is now `now` (microseconds of a steady clock). One period after the last due time, so
 // instrument time keeps pace with wall time; when a tick was held past one or more periods
 // (a sound), the next tick is due at once and the schedule starts again from then.
-inline constexpr int64_t TickPeriodUs = 100000;
-int64_t NextTickDue(int64_t due, int64_t now);
+inline constexpr int64_t SimTickPeriodUs = 100000;
+int64_t SimNextTickDue(int64_t due, int64_t now);
 
 // --- Input ---------------------------------------------------------------------------------
 
+// The panel buttons, numbered as SimButtonAt numbers their squares.
 enum SimButton : uint8_t { SimPower = 0, SimMode = 1 };
 
 // Either mouse button went down at panel (client) coordinates x, y: the panel buttons' hit

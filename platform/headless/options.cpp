@@ -41,7 +41,8 @@ const char RunnerUsageEnd[] =
     "  1    an expect or wait until failed (the script stops there)\n"
     "  2    usage, script or output-path error, found before the first tick; nothing written\n"
     "  4    an output could not be written (the message names it; it is left as it was)\n"
-    "  130  stopped by SIGINT, 143 by SIGTERM: the outputs hold the run up to the last tick\n";
+    "  130  stopped by SIGINT: the outputs hold the run up to the last tick\n"
+    "  143  stopped by SIGTERM, the same\n";
 
 constexpr uint64_t MaxTicks = StepMaxTicks;
 

@@ -123,7 +123,7 @@ struct Run {
         if (options.realtime) {
             // The sound holds the tick for its length, as the window's sound service does.
             SleepUntil(SteadyUs() + static_cast<int64_t>(TickSound.size()) * SampleUs);
-            due = NextTickDue(due, SteadyUs());
+            due = SimNextTickDue(due, SteadyUs());
         }
         // No picture is shown here: the panel image is composed only when a screenshot is
         // written (WritePanelPng redraws first), which keeps a fast-forward run fast.
@@ -447,7 +447,7 @@ int RunnerMain(int argc, const char* const* argv) {
         if (options.seedSet) SimSeed(options.seed);
         run.tick = 0;
         run.shownLines.clear();
-        run.due = SteadyUs() + TickPeriodUs;
+        run.due = SteadyUs() + SimTickPeriodUs;
         if (scripts.size() > 1 && (options.show || options.lcd))
             std::printf("== %s\n", script.name.c_str());
         const int64_t started = SteadyUs();

@@ -24,13 +24,6 @@ std::string When(const ScenarioPlayer& p) {
     return "after tick " + std::to_string(p.tick) + " (" + TickTimeText(p.tick) + ")";
 }
 
-// Code points in a cell's text: the columns it takes in a terminal.
-size_t Columns(const std::string& text) {
-    size_t n = 0;
-    for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 bool CellMatches(const std::string& pattern, uint8_t code) {
     return pattern.empty() || LookAlikeText(SimCellText(code)) == pattern;
 }
@@ -69,10 +62,6 @@ std::string SaidText(const HeardSound& h) {
         text += t.empty() ? "<message " + std::to_string(n) + ">" : t;
     }
     return text;
-}
-
-std::string Plural(uint64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // "heard: ..." lines for a failed sound check.
@@ -186,7 +175,132 @@ void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> s
     player.sourceGenerator.seed(SourceSeedBase ^ seed);
 }
 
+namespace {
+
+// An input the player gives the instrument now, noted as the step that gives it alone.
+void Give(ScenarioPlayer& p, StepKind kind, const Step* from = nullptr) {
+    Step given = from != nullptr ? *from : Step{};
+    given.kind = kind;
+    p.given.push_back(std::move(given));
+}
+
+// The checks of the display, backlight and cursor, and of the sound since the last one.
+// True when the check holds.
+bool CheckHolds(ScenarioPlayer& p, const Step& step, ScenarioAction& failure) {
+    switch (step.kind) {
+        case StepKind::ExpectLcd:
+            if (LcdMatches(step)) return true;
+            failure = Fail(p, step, "expect lcd failed " + When(p) + "\n" + LcdDetail(step));
+            return false;
+        case StepKind::ExpectSaid:
+        case StepKind::ExpectTone:
+        case StepKind::ExpectClicks:
+        case StepKind::ExpectSilence: {
+            std::string what;
+            if (!SoundHolds(step, p.heard, what)) {
+                failure = Fail(p, step,
+                               std::string(SoundStepName(step)) + " failed " + When(p) + ": " +
+                                   what + "\n" + HeardDetail(p.heard));
+                return false;
+            }
+            p.heard = HeardSound{};
+            p.heard.sinceLine = step.line;
+            return true;
+        }
+        case StepKind::ExpectBacklight: {
+            SimTickReport r;
+            SimReport(&r);
+            if ((r.backlight != 0) == step.on) return true;
+            failure = Fail(p, step,
+                           std::string("expect backlight failed ") + When(p) + ": expected " +
+                               (step.on ? "on" : "off") + ", found " +
+                               (r.backlight != 0 ? "on" : "off") + "\n");
+            return false;
+        }
+        case StepKind::ExpectCursor: {
+            SimTickReport r;
+            SimReport(&r);
+            if (step.on ? r.cursor == static_cast<int>(step.count) : r.cursor < 0) return true;
+            failure =
+                Fail(p, step,
+                     "expect cursor failed " + When(p) + ": expected " +
+                         (step.on ? "cell " + std::to_string(step.count) : std::string("off")) +
+                         ", found " +
+                         (r.cursor < 0 ? std::string("off") : "cell " + std::to_string(r.cursor)) +
+                         "\n");
+            return false;
+        }
+        default:
+            return true;
+    }
+}
+
+// Starts `step`: gives its inputs, sets the ticks it runs, checks what it checks. False
+// when the caller must be told (`action`: a screenshot or a failure).
+bool StartStep(ScenarioPlayer& p, const Step& step, ScenarioAction& action) {
+    switch (step.kind) {
+        case StepKind::Tick:
+            p.ticksLeft = step.count;
+            return true;
+        case StepKind::ModeDown:
+            SimPress(SimMode);
+            Give(p, StepKind::ModeDown);
+            return true;
+        case StepKind::ModeUp:
+            SimMouseUp();
+            Give(p, StepKind::ModeUp);
+            return true;
+        case StepKind::PressMode:
+            SimPress(SimMode);
+            Give(p, StepKind::ModeDown);
+            p.ticksLeft = step.count;
+            p.releaseMode = true;
+            return true;
+        case StepKind::Power:
+            SimPress(SimPower);
+            SimMouseUp();
+            Give(p, StepKind::Power);
+            return true;
+        case StepKind::PowerDown:
+            SimPress(SimPower);
+            Give(p, StepKind::PowerDown);
+            return true;
+        case StepKind::Click:
+            SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
+            SimMouseUp();
+            Give(p, StepKind::Click, &step);
+            return true;
+        case StepKind::Pulses:
+            SimCheckSource(static_cast<uint32_t>(step.count));
+            Give(p, StepKind::Pulses, &step);
+            return true;
+        case StepKind::Source:
+            p.sourceMilli = step.count;
+            if (p.sourceMilli != 0) p.sourceNext = SourceInterval(p);
+            Give(p, StepKind::Source, &step);  // its pulses come from its seeded generator
+            return true;
+        case StepKind::Screenshot:
+            action = ScenarioAction{ScenarioAction::Screenshot, &step, {}};
+            return false;
+        case StepKind::WaitUntilLcd:
+            if (LcdMatches(step)) return true;
+            if (step.count == 0) {
+                action = Fail(p, step,
+                              "wait until lcd failed: not shown within " + step.duration + ", " +
+                                  When(p) + "\n" + LcdDetail(step));
+                return false;
+            }
+            p.ticksLeft = step.count;
+            return true;
+        default:
+            return CheckHolds(p, step, action);
+    }
+}
+
+}  // namespace
+
 ScenarioAction ScenarioNext(ScenarioPlayer& p) {
+    p.given.clear();
     if (p.failed) return p.failure;
     if (p.tickOut) {
         p.tickOut = false;
@@ -212,101 +326,12 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
         if (p.releaseMode) {
             p.releaseMode = false;
             SimMouseUp();
+            Give(p, StepKind::ModeUp);
         }
         if (p.next == p.steps.size()) return ScenarioAction{ScenarioAction::Done, nullptr, {}};
         const Step& step = p.steps[p.next++];
         p.current = &step;
-        switch (step.kind) {
-            case StepKind::Tick:
-                p.ticksLeft = step.count;
-                break;
-            case StepKind::ModeDown:
-                SimPress(SimMode);
-                break;
-            case StepKind::ModeUp:
-                SimMouseUp();
-                break;
-            case StepKind::PressMode:
-                SimPress(SimMode);
-                p.ticksLeft = step.count;
-                p.releaseMode = true;
-                break;
-            case StepKind::Power:
-                SimPress(SimPower);
-                SimMouseUp();
-                break;
-            case StepKind::PowerDown:
-                SimPress(SimPower);
-                break;
-            case StepKind::Click:
-                SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
-                SimMouseUp();
-                break;
-            case StepKind::Pulses:
-                SimCheckSource(static_cast<uint32_t>(step.count));
-                break;
-            case StepKind::Source:
-                p.sourceMilli = step.count;
-                if (p.sourceMilli != 0) p.sourceNext = SourceInterval(p);
-                break;
-            case StepKind::Screenshot:
-                return ScenarioAction{ScenarioAction::Screenshot, &step, {}};
-            case StepKind::ExpectLcd:
-                if (!LcdMatches(step))
-                    return Fail(p, step, "expect lcd failed " + When(p) + "\n" + LcdDetail(step));
-                break;
-            case StepKind::WaitUntilLcd:
-                if (!LcdMatches(step)) {
-                    if (step.count == 0) {
-                        return Fail(p, step,
-                                    "wait until lcd failed: not shown within " + step.duration +
-                                        ", " + When(p) + "\n" + LcdDetail(step));
-                    }
-                    p.ticksLeft = step.count;
-                }
-                break;
-            case StepKind::ExpectSaid:
-            case StepKind::ExpectTone:
-            case StepKind::ExpectClicks:
-            case StepKind::ExpectSilence: {
-                std::string what;
-                if (!SoundHolds(step, p.heard, what)) {
-                    return Fail(p, step,
-                                std::string(SoundStepName(step)) + " failed " + When(p) + ": " +
-                                    what + "\n" + HeardDetail(p.heard));
-                }
-                p.heard = HeardSound{};
-                p.heard.sinceLine = step.line;
-                break;
-            }
-            case StepKind::ExpectBacklight: {
-                SimTickReport r;
-                SimReport(&r);
-                if ((r.backlight != 0) != step.on) {
-                    return Fail(p, step,
-                                std::string("expect backlight failed ") + When(p) + ": expected " +
-                                    (step.on ? "on" : "off") + ", found " +
-                                    (r.backlight != 0 ? "on" : "off") + "\n");
-                }
-                break;
-            }
-            case StepKind::ExpectCursor: {
-                SimTickReport r;
-                SimReport(&r);
-                const bool holds =
-                    step.on ? r.cursor == static_cast<int>(step.count) : r.cursor < 0;
-                if (!holds) {
-                    return Fail(
-                        p, step,
-                        "expect cursor failed " + When(p) + ": expected " +
-                            (step.on ? "cell " + std::to_string(step.count) : std::string("off")) +
-                            ", found " +
-                            (r.cursor < 0 ? std::string("off")
-                                          : "cell " + std::to_string(r.cursor)) +
-                            "\n");
-                }
-                break;
-            }
-        }
+        ScenarioAction action{ScenarioAction::Done, nullptr, {}};
+        if (!StartStep(p, step, action)) return action;
     }
 }

@@ -71,6 +71,10 @@ struct ScenarioPlayer {
     double sourceNext = 0;
     ScenarioAction failure{};  // kept once an expectation has failed
     bool failed = false;
+    // The inputs the last ScenarioNext gave the instrument, in order, each as the step that
+    // gives it alone: mode down, mode up (a press mode's release too), power, power down,
+    // click, pulses, source. A recorder writes these to replay the same run.
+    std::vector<Step> given;
 };
 
 // Starts playing `steps`; `name` is the script's name in messages; `seed` starts the

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "text.h"
+
 enum class StepKind {
     Tick,
     ModeDown,
@@ -69,18 +71,3 @@ std::string FormatStep(const Step& step);
 bool ParseDuration(const std::string& text, uint64_t& ticks);
 // Parses a whole unsigned decimal number of at most `max`.
 bool ParseCount(const std::string& text, uint64_t max, uint64_t& value);
-
-// The text of one LCD cell with the letters that look alike on the display made one: the
-// Cyrillic letters that share their glyph with a Latin one (А and A, ...) become the Latin
-// letter. Two cells look the same when their LookAlikeText is the same.
-std::string LookAlikeText(const std::string& cell);
-// The reverse, for text a person reads: the display's text with every letter of a Russian
-// word in Cyrillic. A word is Russian when it holds a Cyrillic letter or is of small
-// look-alike letters only (the seconds "c"); words of Latin capitals alone (the model name,
-// GF) stay Latin. LookAlikeText of each cell of the result gives the display's text back.
-std::string CyrillicSpelling(const std::string& text);
-// Splits a line of LCD text into its cells (one character each; "⁻¹" and "⁻²" are one cell).
-std::vector<std::string> SplitCells(const std::string& line);
-// `text` for a message: control characters, a byte-order mark and bytes that are not UTF-8
-// written as escapes (\r, \t, \n, \xNN, \u{FEFF}), everything else as it is.
-std::string PrintableText(const std::string& text);

@@ -18,7 +18,17 @@ const char AppUsage[] =
     "\n"
     "Mouse: either button on POWER or MODE. Keys: P clicks POWER; M or Space holds MODE\n"
     "while held; F1 or ? shows what the buttons do; S sound off and on, + and - the volume,\n"
-    "C captions of the speech and sounds.\n";
+    "C captions of the speech and sounds.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0    the window was closed and every script's expect held\n"
+    "  1    a script's expect or wait until failed, or the window could not open\n"
+    "  2    usage or script error, or the --record file could not be created\n"
+    "  4    a recording or a screenshot could not be written\n"
+    "  129  stopped by SIGHUP (a recording is committed whole)\n"
+    "  130  stopped by SIGINT\n"
+    "  131  stopped by SIGQUIT\n"
+    "  143  stopped by SIGTERM\n";
 
 bool ParseAppOptions(int argc, const char* const* argv, AppOptions& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {

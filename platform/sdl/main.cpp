@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
     if (!stopped) Advance(script);
     ViewTakeFrame(SimFrame());
     Show();
-    int64_t due = NowUs() + TickPeriodUs;
+    int64_t due = NowUs() + SimTickPeriodUs;
 
     while (!stopped && !QuitRequested() && StopSignal == 0) {
         const int64_t now = NowUs();
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
             Advance(script);
             ViewTakeFrame(SimFrame());
             Show();
-            due = NextTickDue(due, NowUs());
+            due = SimNextTickDue(due, NowUs());
             continue;
         }
         SDL_Event event;

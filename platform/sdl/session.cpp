@@ -33,28 +33,6 @@ void RecordLine(const std::string& line) {
     std::fprintf(stderr, "drk20vt5p: %s; the recording is lost\n", Recording.error.c_str());
 }
 
-// The steps a script started, as the instrument was given them: a long press is its MODE
-// down now and its MODE up when its ticks have run.
-void RecordStarted(const Step& step) {
-    switch (step.kind) {
-        case StepKind::ModeDown:
-        case StepKind::ModeUp:
-        case StepKind::Power:
-        case StepKind::PowerDown:
-        case StepKind::Click:
-        case StepKind::Pulses:
-        case StepKind::Source:  // its pulses come from the script's seeded generator
-            RecordStep(FormatStep(step));
-            break;
-        case StepKind::PressMode:
-            RecordStep("mode down");
-            if (step.count == 0) RecordStep("mode up");
-            break;
-        default:
-            break;  // waits run ticks, which are recorded as they run; checks give nothing
-    }
-}
-
 }  // namespace
 
 bool BeginRecording(const std::string& path) {
@@ -145,15 +123,12 @@ bool LoadScript(const std::string& path, ScenarioPlayer& player) {
 
 ScenarioAction PlayScript(ScenarioPlayer& player) {
     for (;;) {
-        // A long press whose ticks have all run is released first thing in this call.
-        const bool releaseDue =
-            player.releaseMode && player.ticksLeft == (player.tickOut ? 1u : 0u);
         const size_t first = player.next;
         const ScenarioAction action = ScenarioNext(player);
-        if (releaseDue) RecordStep("mode up");
+        // Waits run ticks, which are recorded as they run; checks give nothing.
+        for (const Step& given : player.given) RecordStep(FormatStep(given));
         for (size_t i = first; i < player.next; ++i) {
             const Step& step = player.steps[i];
-            RecordStarted(step);
             const bool failedHere = action.kind == ScenarioAction::Failed && action.step == &step;
             if (step.kind == StepKind::ExpectLcd && !failedHere) {
                 std::printf("drk20vt5p: %s:%d: expect lcd held (after tick %llu)\n",

@@ -15,11 +15,12 @@
   const a11y = window.DrkA11y;
 
   const SampleRate = 8000;                    // the sound's samples a second
-  const Power = 0;                            // the simulator's button numbers
-  const Mode = 1;
-  const AlarmThreshold = 1;                   // the simulator's alarm bits
-  const AlarmOverRange = 2;
-  const AlarmDose = 4;
+  // The simulator's button numbers and alarm bits, read from the module when it has loaded.
+  let Power = -1;
+  let Mode = -1;
+  let AlarmThreshold = 0;
+  let AlarmOverRange = 0;
+  let AlarmDose = 0;
 
   const page = document.getElementById('page');
   const side = document.getElementById('side');
@@ -137,10 +138,8 @@
   // (ГАММА is Г, A, M, M, A). For a screen reader every letter of a Russian word is written
   // in Cyrillic: a word with a Cyrillic letter, or of small letters only (the seconds "c",
   // the "c" of "см"). Words of Latin capitals alone (the model name, GF, DV) stay Latin.
-  const CyrillicOf = {
-    A: 'А', B: 'В', C: 'С', E: 'Е', H: 'Н', K: 'К', M: 'М', O: 'О', P: 'Р', T: 'Т', X: 'Х',
-    Y: 'У', a: 'а', c: 'с', e: 'е', o: 'о', p: 'р', x: 'х', y: 'у',
-  };
+  // The letters, Latin to Cyrillic, from the module's look-alike pairs when it has loaded.
+  const CyrillicOf = {};
 
   function readerText(line) {
     return line.replace(/[A-Za-z\u0400-\u04FF]+/g, (word) => {
@@ -207,7 +206,7 @@
 
   // --- The tick schedule and the input queue --------------------------------------------------
 
-  // As on the desktop: a tick every 100 ms, absolute deadlines (NextTickDue); a sound holds
+  // As on the desktop: a tick every 100 ms, absolute deadlines (SimNextTickDue); a sound holds
   // the next tick for its length, and input that comes meanwhile waits in order, as the
   // desktop's event queue does, until the schedule goes on.
   const queue = [];
@@ -388,8 +387,6 @@
       releaseAfterTick.push(button);
     });
   }
-  holdable(powerButton, Power);
-  holdable(modeButton, Mode);
 
   // Factory settings: everything back to the page's start, the instrument on again.
   function factorySettings() {
@@ -606,6 +603,15 @@
 
   window.createDrkModule().then((module) => {
     sim = module;
+    Power = sim._WebPowerButton();
+    Mode = sim._WebModeButton();
+    AlarmThreshold = sim._WebAlarmThreshold();
+    AlarmOverRange = sim._WebAlarmOverRange();
+    AlarmDose = sim._WebAlarmDose();
+    const pairs = [...sim.UTF8ToString(sim._WebLookAlikes())];
+    for (let i = 0; i + 1 < pairs.length; i += 2) CyrillicOf[pairs[i + 1]] = pairs[i];
+    holdable(powerButton, Power);
+    holdable(modeButton, Mode);
     width = sim._WebFrameWidth();
     height = sim._WebFrameHeight();
     plain.width = width;

@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "frame_pixels.h"
 #include "simulator.h"
+#include "text.h"
 #include "voice_texts.h"
 
 namespace {
@@ -83,11 +85,12 @@ EMSCRIPTEN_KEEPALIVE void WebRelease(int32_t button) {
 // When the next tick is due (microseconds of the page's clock), as on the desktop. Doubles:
 // the page's numbers.
 EMSCRIPTEN_KEEPALIVE double WebNextTickDue(double due, double now) {
-    return static_cast<double>(NextTickDue(static_cast<int64_t>(due), static_cast<int64_t>(now)));
+    return static_cast<double>(
+        SimNextTickDue(static_cast<int64_t>(due), static_cast<int64_t>(now)));
 }
 
 EMSCRIPTEN_KEEPALIVE double WebTickPeriodUs() {
-    return static_cast<double>(TickPeriodUs);
+    return static_cast<double>(SimTickPeriodUs);
 }
 
 // The samples of the last tick's sound (8000 Hz, 8-bit unsigned, mono) and their number.
@@ -150,6 +153,34 @@ EMSCRIPTEN_KEEPALIVE uint32_t WebPulses() {
 
 EMSCRIPTEN_KEEPALIVE int32_t WebAlarms() {
     return SimAlarms();
+}
+
+// The numbers the page's script uses, from the surface: the buttons and the alarm bits.
+EMSCRIPTEN_KEEPALIVE int32_t WebPowerButton() {
+    return SimPower;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebModeButton() {
+    return SimMode;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebAlarmThreshold() {
+    return SimAlarmThreshold;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebAlarmOverRange() {
+    return SimAlarmOverRange;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebAlarmDose() {
+    return SimAlarmDose;
+}
+
+// The look-alike letters the scenario language uses: each Cyrillic letter, then its Latin
+// twin, as one UTF-8 text.
+EMSCRIPTEN_KEEPALIVE const char* WebLookAlikes() {
+    static const std::string pairs = LookAlikePairs();
+    return pairs.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int32_t WebModeHeld() {

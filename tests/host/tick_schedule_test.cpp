@@ -16,7 +16,7 @@ std::vector<int64_t> TickStarts(const std::vector<int64_t>& cost) {
         if (now < due) now = due;  // wait for the tick
         starts.push_back(now);
         now += c;
-        due = NextTickDue(due, now);
+        due = SimNextTickDue(due, now);
     }
     return starts;
 }

@@ -292,8 +292,8 @@ def main():
         apps.remove(app)
 
         # --- A script played in the window, then the factory settings ----------------------
-        app = App(args.app, env, "--script", script_file("to_menu", "wait 8s\npress mode 20\n"
-                                                          "wait 1s\n"))
+        app = App(args.app, env, "--scale", "1", "--script",
+                  script_file("to_menu", "wait 8s\npress mode 20\nwait 1s\n"))
         apps.append(app)
         wid = app.wid
         ended = "drk20vt5p: script ended at tick 110; you have the instrument\n"

@@ -1,13 +1,16 @@
-// Every scenario step the parser reads (one row of the step table each) is listed by the
-// runner's --help, the manual page's step section and the README's step table, and those
-// list no step the parser does not read.
+// What the programs say they read is what they read: every scenario step the parser reads
+// (one row of the step table each) is listed by the runner's --help, the manual page's step
+// section and the README's step table, and those list no step the parser does not read; the
+// manual pages list the options and exit codes of --help.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/headless/options.h"
 #include "platform/scenario/steps.h"
+#include "platform/sdl/app_options.h"
 #include "support/run_runner.h"
 
 namespace {
@@ -56,23 +59,47 @@ Forms HelpForms(const std::string& help) {
     }
 }
 
-// The tags (".TP" then ".B ...") of the manual page's SCENARIO STEPS section, as printed.
-Forms ManForms(const std::string& page) {
+// A macro line's arguments: words, or text in double quotes.
+std::vector<std::string> MacroArguments(const std::string& line) {
+    std::vector<std::string> args;
+    size_t i = line.find(' ');
+    while (i != std::string::npos && i < line.size()) {
+        while (i < line.size() && line[i] == ' ') ++i;
+        if (i == line.size()) break;
+        const bool quoted = line[i] == '"';
+        const size_t start = quoted ? i + 1 : i;
+        const size_t end = line.find(quoted ? '"' : ' ', start);
+        args.push_back(line.substr(start, end == std::string::npos ? end : end - start));
+        i = end == std::string::npos ? end : end + 1;
+    }
+    return args;
+}
+
+// The tags (".TP" then ".B ..." or ".BI ...") of a section of a manual page, as printed.
+Forms ManTags(const std::string& page, const std::string& section) {
     Forms forms;
     bool inSection = false, tag = false;
-    for (std::string line : Lines(page)) {
-        if (StartsWith(line, ".SH ")) inSection = line == ".SH SCENARIO STEPS";
+    for (const std::string& line : Lines(page)) {
+        if (StartsWith(line, ".SH ")) inSection = line == ".SH " + section;
         if (!inSection) continue;
-        if (tag && StartsWith(line, ".B ")) {
-            line = line.substr(3);
-            for (const char* font : {"\\fI", "\\fB", "\\fR", "\\fP"}) ReplaceAll(line, font, "");
-            ReplaceAll(line, "\\(dq", "\"");
-            ReplaceAll(line, "\\-", "-");
-            forms.insert(line);
+        if (tag && (StartsWith(line, ".B ") || StartsWith(line, ".BI "))) {
+            // .B sets its arguments apart by blanks; .BI alternates fonts without one.
+            const char* between = StartsWith(line, ".B ") ? " " : "";
+            std::string text;
+            for (const std::string& arg : MacroArguments(line))
+                text += (text.empty() ? "" : between) + arg;
+            for (const char* font : {"\\fI", "\\fB", "\\fR", "\\fP"}) ReplaceAll(text, font, "");
+            ReplaceAll(text, "\\(dq", "\"");
+            ReplaceAll(text, "\\-", "-");
+            forms.insert(text);
         }
         tag = line == ".TP";
     }
     return forms;
+}
+
+Forms ManForms(const std::string& page) {
+    return ManTags(page, "SCENARIO STEPS");
 }
 
 // The code spans of the first column of the README's step table ("| Step | Meaning |").
@@ -132,6 +159,57 @@ TEST(DocumentedSteps, HelpManualPageAndReadmeListEveryStepOfTheTable) {
 }
 
 // The readers above find a form that is missing: a page without one step's tag lacks it.
+// The options a --help text lists ("  --script FILE   ...": "--script FILE") and its exit codes
+// (the numbers that start the lines after "Exit codes:").
+Forms HelpOptions(const std::string& help) {
+    Forms options;
+    for (const std::string& line : Lines(help))
+        if (StartsWith(line, "  --")) options.insert(line.substr(2, line.find("  ", 2) - 2));
+    return options;
+}
+Forms HelpExitCodes(const std::string& help) {
+    Forms codes;
+    const size_t start = help.find("Exit codes:\n");
+    if (start == std::string::npos) return codes;
+    for (const std::string& line : Lines(help.substr(start + 12))) {
+        if (!StartsWith(line, "  ")) break;
+        codes.insert(line.substr(2, line.find(' ', 2) - 2));
+    }
+    return codes;
+}
+
+Forms Codes(std::initializer_list<int> codes) {
+    Forms set;
+    for (int c : codes) set.insert(std::to_string(c));
+    return set;
+}
+
+// Both programs' manual pages list the options and exit codes their --help lists; the
+// runner's --help lists the exit codes its code has.
+TEST(DocumentedOptions, ManualPagesAgreeWithHelp) {
+    const std::string source = DRK_SOURCE_DIR;
+    const std::string runnerPage = ReadWholeFile(source + "/resources/man/drk20vt5p-headless.1");
+    const std::string appPage = ReadWholeFile(source + "/resources/man/drk20vt5p.1");
+    const RunResult runnerHelp = RunRunner("--help");
+    ASSERT_EQ(runnerHelp.code, 0);
+    EXPECT_EQ(HelpExitCodes(runnerHelp.out),
+              Codes({ExitOk, ExitExpectFailed, ExitUsage, ExitWriteFailed, ExitSignalBase + 2,
+                     ExitSignalBase + 15}));
+    const struct {
+        const char* page;
+        std::string help, text;
+    } programs[] = {
+        {"drk20vt5p-headless.1", runnerHelp.out, runnerPage},
+        {"drk20vt5p.1", AppUsage, appPage},
+    };
+    for (const auto& p : programs) {
+        EXPECT_GE(HelpOptions(p.help).size(), 7u) << p.page;
+        EXPECT_EQ(ManTags(p.text, "OPTIONS"), HelpOptions(p.help)) << p.page;
+        EXPECT_GE(HelpExitCodes(p.help).size(), 3u) << p.page;
+        EXPECT_EQ(ManTags(p.text, "EXIT STATUS"), HelpExitCodes(p.help)) << p.page;
+    }
+}
+
 TEST(DocumentedSteps, TheReadersSeeAMissingStep) {
     const std::string page =
         ".SH SCENARIO STEPS\n.TP\n.B tick \\fIN\\fP\nRun.\n.TP\n.B expect lcd "
@@ -141,6 +219,14 @@ TEST(DocumentedSteps, TheReadersSeeAMissingStep) {
         "| Step | Meaning |\n|---|---|\n| `mode down`, `mode up` | x |\n"
         "| `expect cursor N\\|off` | y \\| z |\n\nafter\n| `power` | not the table |\n";
     EXPECT_EQ(ReadmeForms(readme), (Forms{"mode down", "mode up", "expect cursor N|off"}));
+    EXPECT_EQ(ManTags(".SH OPTIONS\n.TP\n.BI \\-\\-script \" FILE\"\nRun.\n.TP\n.B \\-\\-say list\n"
+                      ".SH EXIT STATUS\n.TP\n.B 0\n",
+                      "OPTIONS"),
+              (Forms{"--script FILE", "--say list"}));
+    EXPECT_EQ(HelpOptions("  --ticks N     run\n                --not an option\n  --lcd  print\n"),
+              (Forms{"--ticks N", "--lcd"}));
+    EXPECT_EQ(HelpExitCodes("Exit codes:\n  0    ok\n  130  stopped, 143 too\n\nMore\n  9 x\n"),
+              Codes({0, 130}));
     EXPECT_EQ(HelpForms("x\nScenario steps: tick N | wait D |\n  power\n  D is a time\n"),
               (Forms{"tick N", "wait D", "power"}));
 }

@@ -75,6 +75,42 @@ TEST_F(PlayerTest, AFailedExpectationStopsThePlayWithFileLineAndBothScreens) {
     EXPECT_EQ(ScenarioNext(player).kind, ScenarioAction::Failed);
 }
 
+// What a recorder writes from the inputs each call reports (and the ticks between): a long
+// press is its MODE down and, when its ticks have run, its MODE up; checks give nothing; the
+// inputs before a failed check are reported with it.
+TEST_F(PlayerTest, EachCallReportsTheInputsItGave) {
+    const struct {
+        const char* script;
+        const char* recorded;
+    } cases[] = {
+        {"tick 2\npress mode 3\npower\nexpect silence\nclick 37 279 right\npulses 5\n"
+         "source 12.5\npower down\nmode up\npress mode 0\nmode down\ntick 1\nmode up\n",
+         "tick 2\nmode down\ntick 3\nmode up\npower\nclick 37 279\npulses 5\nsource 12.5\n"
+         "power down\nmode up\nmode down\nmode up\nmode down\ntick 1\nmode up\n"},
+        {"press mode 2\npulses 9\nexpect lcd \"nothing here\" \"????????????\"\npower\n",
+         "mode down\ntick 2\nmode up\npulses 9\n"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        ScenarioPlayer player = Load(c.script);
+        std::string recorded;
+        uint64_t pending = 0;
+        for (int guard = 0; guard < 100; ++guard) {
+            const ScenarioAction a = ScenarioNext(player);
+            for (const Step& given : player.given) {
+                if (pending != 0) recorded += "tick " + std::to_string(pending) + "\n";
+                pending = 0;
+                recorded += FormatStep(given) + "\n";
+            }
+            if (a.kind != ScenarioAction::Tick) break;
+            SimTick();
+            ++pending;
+        }
+        if (pending != 0) recorded += "tick " + std::to_string(pending) + "\n";
+        EXPECT_EQ(recorded, c.recorded) << c.script;
+    }
+}
+
 TEST(ScenarioFormat, EveryStepWrittenOutParsesBackToItself) {
     const char* script =
         "tick 7\nmode down\nmode up\npress mode 15\npower\npower down\nclick 37 279 right\n"

@@ -274,6 +274,59 @@ std::string Describe(int code, unsigned unicode) {
     return buf;
 }
 
+// What a code shows as text (UTF-8): the character its glyph draws; the two superscripts as
+// two characters, the display's one cell for both.
+std::string TextOf(int code) {
+    switch (code) {
+        case 0x01:
+            return "\u00B1";  // ±
+        case 0x02:
+            return "\u25AF";  // ▯ battery outline
+        case 0x1D:
+            return "\u2190";  // ←
+        case 0x1E:
+            return "?";
+        case 0x1F:
+            return "\u00D7";  // ×
+        case 0x5E:
+            return "\u207B\u00B2";  // ⁻²
+        case 0x7E:
+            return "\u207B\u00B9";  // ⁻¹
+    }
+    const unsigned u = UnicodeOf(code);
+    std::string text;
+    if (u < 0x80) {
+        text.push_back(static_cast<char>(u));
+    } else if (u < 0x800) {
+        text.push_back(static_cast<char>(0xC0 | (u >> 6)));
+        text.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else {
+        text.push_back(static_cast<char>(0xE0 | (u >> 12)));
+        text.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+        text.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    }
+    return text;
+}
+
+// A C string literal of UTF-8 text.
+std::string Literal(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '"' || b == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\%03o", b);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -364,6 +417,19 @@ int main(int argc, char** argv) {
                  "};\n"
                  "// clang-format on\n\n"
                  "const uint32_t GlyphFontSize = sizeof GlyphFont;\n");
+    // The text of every code: the character of its glyph, a space for a code with none.
+    std::vector<std::string> texts(256, " ");
+    for (const int code : codes) texts[static_cast<size_t>(code)] = TextOf(code);
+    std::fprintf(out,
+                 "\n// The UTF-8 text of each code: the character its glyph draws, a space for a\n"
+                 "// code without a glyph.\n"
+                 "// clang-format off\n"
+                 "const char* const GlyphText[256] = {\n");
+    for (int code = 0; code < 256; ++code) {
+        std::fprintf(out, "%s%s,%s", code % 8 == 0 ? "    " : " ",
+                     Literal(texts[static_cast<size_t>(code)]).c_str(), code % 8 == 7 ? "\n" : "");
+    }
+    std::fprintf(out, "};\n// clang-format on\n");
     std::fclose(out);
     std::fprintf(stderr, "%zu records, %zu bytes\n", codes.size(), total);
 
