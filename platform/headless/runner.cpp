@@ -185,7 +185,7 @@ enum class Outcome { Passed, Failed, WriteFailed, Interrupted };
 // expect.
 Outcome PlayScript(Run& run, Script& script, std::string& failure) {
     ScenarioPlayer player;
-    ScenarioBegin(player, script.name, std::move(script.steps), run.options.seed);
+    ScenarioBegin(player, script.name, std::move(script.steps));
     for (;;) {
         const ScenarioAction action = ScenarioNext(player);
         switch (action.kind) {

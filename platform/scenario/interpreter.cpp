@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr double TickSeconds = 0.1;
-constexpr uint32_t SourceSeedBase = 0x5EED5EEDu;  // the source's generator, apart from --seed
-
 ScenarioAction Fail(ScenarioPlayer& p, const Step& step, const std::string& message) {
     p.failed = true;
     p.failure =
@@ -90,23 +87,6 @@ std::string HeardDetail(const HeardSound& h) {
     return s + ")\n";
 }
 
-double SourceInterval(ScenarioPlayer& p) {
-    const double u = (static_cast<double>(p.sourceGenerator()) + 1.0) / 4294967296.0;  // (0, 1]
-    return -std::log(u) * 1000.0 / static_cast<double>(p.sourceMilli);
-}
-
-// The pulses of the `source` in the coming tick, handed to the check-source input.
-void SourcePulses(ScenarioPlayer& p) {
-    if (p.sourceMilli == 0) return;
-    uint32_t pulses = 0;
-    while (p.sourceNext < TickSeconds) {
-        ++pulses;
-        p.sourceNext += SourceInterval(p);
-    }
-    p.sourceNext -= TickSeconds;
-    if (pulses != 0) SimCheckSource(pulses);
-}
-
 void TakeSound(ScenarioPlayer& p) {
     SimSoundReport r;
     SimPlayedSound(&r);
@@ -176,12 +156,10 @@ uint64_t ScenarioMaxTicks(const std::vector<Step>& steps) {
     return ticks;
 }
 
-void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps,
-                   uint32_t seed) {
+void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps) {
     player = ScenarioPlayer{};
     player.name = std::move(name);
     player.steps = std::move(steps);
-    player.sourceGenerator.seed(SourceSeedBase ^ seed);
 }
 
 ScenarioAction ScenarioNext(ScenarioPlayer& p) {
@@ -203,7 +181,6 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
     }
     for (;;) {
         if (p.ticksLeft != 0) {
-            SourcePulses(p);
             p.tickOut = true;
             return ScenarioAction{ScenarioAction::Tick, p.current, {}};
         }
@@ -244,8 +221,7 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
                 SimCheckSource(static_cast<uint32_t>(step.count));
                 break;
             case StepKind::Source:
-                p.sourceMilli = step.count;
-                if (p.sourceMilli != 0) p.sourceNext = SourceInterval(p);
+                SimHoldSource(step.count);
                 break;
             case StepKind::Screenshot:
                 return ScenarioAction{ScenarioAction::Screenshot, &step, {}};

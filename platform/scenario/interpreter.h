@@ -18,9 +18,8 @@
 // ScenarioNext performs every step that needs no time at once (button input, check-source
 // pulses, expectations) and returns when the script needs something from the caller:
 // - Tick: run exactly one SimTick, when the caller's clock says so, then call ScenarioNext
-//   again. The player has already handed the tick's pulses of a `source` to SimCheckSource;
-//   at the next call it counts the tick and takes what it played (SimPlayedSound) for the
-//   sound checks.
+//   again. At the next call the player counts the tick and takes what it played (SimPlayedSound)
+//   for the sound checks.
 // - Screenshot: write the panel to the file the step names, then call again.
 // - Done: the script has ended; further calls return Done.
 // - Failed: an expectation did not hold; `message` says where and what ("FILE:LINE: ..."
@@ -31,7 +30,6 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -64,19 +62,14 @@ struct ScenarioPlayer {
     bool tickOut = false;      // a Tick action is out: the caller has run one SimTick
     uint64_t tick = 0;         // ticks run since ScenarioBegin
     HeardSound heard;
-    // The `source` step: its rate in thousandths of a pulse a second (0 none), its own
-    // generator and the time of its next pulse from the start of the coming tick, seconds.
-    uint64_t sourceMilli = 0;
-    std::mt19937 sourceGenerator;
-    double sourceNext = 0;
     ScenarioAction failure{};  // kept once an expectation has failed
     bool failed = false;
 };
 
-// Starts playing `steps`; `name` is the script's name in messages; `seed` starts the
-// generator of the `source` step (the same seed, the same pulses).
-void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps,
-                   uint32_t seed = 0);
+// Starts playing `steps`; `name` is the script's name in messages. The room steps and
+// `source` act on the simulator's room (SimRoom, SimHoldSource, ...), which stays when the
+// script ends.
+void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps);
 // Plays up to the next thing the caller must do (see above).
 ScenarioAction ScenarioNext(ScenarioPlayer& player);
 
