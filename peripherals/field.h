@@ -29,17 +29,19 @@
 #include <cstdint>
 #include <random>
 
+#include "simulator.h"  // the limits the surface promises
+
 inline constexpr int32_t RoomDefaultMm = 10000;  // 10 m x 10 m
-inline constexpr int32_t RoomMinMm = 1000;       // a side from 1 m
-inline constexpr int32_t RoomMaxMm = 100000;     // to 100 m
-inline constexpr double DetectorSizeM = 0.05;    // the least distance the formula takes
+inline constexpr int32_t RoomMinMm = SimRoomMin;
+inline constexpr int32_t RoomMaxMm = SimRoomMax;
+inline constexpr double DetectorSizeM = 0.05;  // the least distance the formula takes
 inline constexpr double BetaReachM = 3.0;
 inline constexpr double AlphaReachM = 0.05;
-inline constexpr uint32_t SourceMaxMilli = 100000000;  // 100000 pulses a second at 1 m
-inline constexpr uint32_t TransmissionFull = 1000;     // a wall's transmission in thousandths
-inline constexpr int FieldMaxSources = 16;
-inline constexpr int FieldMaxWalls = 32;
-inline constexpr int SourceNameMax = 15;                // bytes of a name: letters, digits, _ -
+inline constexpr uint32_t SourceMaxMilli = SimStrengthMax;
+inline constexpr uint32_t TransmissionFull = SimTransmissionFull;  // thousandths
+inline constexpr int FieldMaxSources = SimSourcesMax;
+inline constexpr int FieldMaxWalls = SimWallsMax;
+inline constexpr int SourceNameMax = SimSourceNameMax;
 inline constexpr uint32_t HeldSeedBase = 0x5EED5EEDu;   // the held source's generator
 inline constexpr uint32_t FieldSeedBase = 0xF1E1D5EEu;  // the placed sources' generator
 inline constexpr uint32_t TickPulseMax = 255;           // the tick's byte

@@ -135,6 +135,130 @@ const char* SoundStepName(StepKind kind) {
     }
 }
 
+std::string Thousandths(uint64_t milli) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%llu.%03llu", static_cast<unsigned long long>(milli / 1000),
+                  static_cast<unsigned long long>(milli % 1000));
+    return text;
+}
+
+std::string RateRange(const Step& step) {
+    return Thousandths(step.count) + ".." + Thousandths(step.upTo);
+}
+
+std::string Metres(int32_t mm) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d.%03d", mm / 1000, mm % 1000);
+    return text;
+}
+
+std::string Point(int32_t x, int32_t y) {
+    return Metres(x) + " " + Metres(y);
+}
+
+std::string RoomText() {
+    int32_t size[2];
+    SimRoomSize(size);
+    return "the room is " + Metres(size[0]) + " x " + Metres(size[1]) + " m";
+}
+
+// A step that takes no time: the instrument's input, the check source, the room, expect
+// rate. False when it fails (the failure kept in the player).
+bool Timeless(ScenarioPlayer& p, const Step& step) {
+    switch (step.kind) {
+        case StepKind::ModeDown:
+            SimPress(SimMode);
+            return true;
+        case StepKind::ModeUp:
+            SimMouseUp();
+            return true;
+        case StepKind::Power:
+            SimPress(SimPower);
+            SimMouseUp();
+            return true;
+        case StepKind::PowerDown:
+            SimPress(SimPower);
+            return true;
+        case StepKind::Click:
+            SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
+            SimMouseUp();
+            return true;
+        case StepKind::Pulses:
+            SimCheckSource(static_cast<uint32_t>(step.count));
+            return true;
+        case StepKind::Source:
+            SimHoldSource(step.count);
+            return true;
+        case StepKind::Room:
+            SimRoom(step.pos[0], step.pos[1]);  // its sizes were checked when parsed
+            return true;
+        case StepKind::Place:
+            if (SimPlace(step.name.c_str(), static_cast<SimSourceKind>(step.sourceKind),
+                         static_cast<uint32_t>(step.count), step.pos[0], step.pos[1], step.on))
+                return true;
+            Fail(p, step,
+                 "place " + step.name + " failed " + When(p) + ": " +
+                     (SimSourceCount() == SimSourcesMax
+                          ? "the room holds " + std::to_string(SimSourcesMax) + " sources already"
+                          : Point(step.pos[0], step.pos[1]) + " is outside the room (" +
+                                RoomText() + ")") +
+                     "\n");
+            return false;
+        case StepKind::Remove:
+            if (SimRemove(step.name.c_str())) return true;
+            Fail(p, step,
+                 "remove failed " + When(p) + ": no source " + step.name + " in the room\n");
+            return false;
+        case StepKind::Move:
+            if (SimMoveDetector(step.pos[0], step.pos[1])) return true;
+            Fail(p, step,
+                 "move failed " + When(p) + ": " + Point(step.pos[0], step.pos[1]) +
+                     " is outside the room (" + RoomText() + ")\n");
+            return false;
+        case StepKind::Wall:
+            if (SimWall(step.pos[0], step.pos[1], step.pos[2], step.pos[3],
+                        static_cast<uint32_t>(step.count)))
+                return true;
+            Fail(p, step,
+                 "wall failed " + When(p) + ": " +
+                     (SimWallCount() == SimWallsMax
+                          ? "the room holds " + std::to_string(SimWallsMax) + " walls already"
+                          : "an end is outside the room (" + RoomText() + ")") +
+                     "\n");
+            return false;
+        case StepKind::ExpectRate: {
+            const double rate = SimFieldRate();
+            if (rate * 1000.0 >= static_cast<double>(step.count) &&
+                rate * 1000.0 <= static_cast<double>(step.upTo))
+                return true;
+            char found[64];
+            std::snprintf(found, sizeof found, "%.3f", rate);
+            Fail(p, step,
+                 "expect rate failed " + When(p) + ": expected " + RateRange(step) +
+                     " pulses a second, the mean rate at the detector is " + found + "\n");
+            return false;
+        }
+        default:
+            return true;
+    }
+}
+
+// Runs the `at` steps whose tick has come, in the order they were started. False when one
+// fails.
+bool RunDue(ScenarioPlayer& p) {
+    for (size_t i = 0; i < p.timeline.size();) {
+        if (p.timeline[i].first > p.tick) {
+            ++i;
+            continue;
+        }
+        const Step* step = p.timeline[i].second;
+        p.timeline.erase(p.timeline.begin() + static_cast<std::ptrdiff_t>(i));
+        p.timedRun.push_back(step);
+        if (!Timeless(p, *step)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string TickTimeText(uint64_t tick) {
@@ -164,11 +288,13 @@ void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> s
 
 ScenarioAction ScenarioNext(ScenarioPlayer& p) {
     if (p.failed) return p.failure;
+    p.timedRun.clear();
     if (p.tickOut) {
         p.tickOut = false;
         ++p.tick;
         --p.ticksLeft;
         TakeSound(p);
+        if (!RunDue(p)) return p.failure;
         if (p.current->kind == StepKind::WaitUntilLcd) {
             if (LcdMatches(*p.current)) {
                 p.ticksLeft = 0;
@@ -188,40 +314,49 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
             p.releaseMode = false;
             SimMouseUp();
         }
-        if (p.next == p.steps.size()) return ScenarioAction{ScenarioAction::Done, nullptr, {}};
+        if (p.next == p.steps.size()) {
+            if (!p.timeline.empty()) {
+                const Step& late = *p.timeline.front().second;
+                return Fail(p, late,
+                            "at: the script ended " + When(p) + ", before the time of \"" +
+                                FormatStep(late) + "\"\n");
+            }
+            return ScenarioAction{ScenarioAction::Done, nullptr, {}};
+        }
         const Step& step = p.steps[p.next++];
         p.current = &step;
         switch (step.kind) {
             case StepKind::Tick:
                 p.ticksLeft = step.count;
                 break;
-            case StepKind::ModeDown:
-                SimPress(SimMode);
-                break;
-            case StepKind::ModeUp:
-                SimMouseUp();
-                break;
             case StepKind::PressMode:
                 SimPress(SimMode);
                 p.ticksLeft = step.count;
                 p.releaseMode = true;
                 break;
+            case StepKind::ModeDown:
+            case StepKind::ModeUp:
             case StepKind::Power:
-                SimPress(SimPower);
-                SimMouseUp();
-                break;
             case StepKind::PowerDown:
-                SimPress(SimPower);
-                break;
             case StepKind::Click:
-                SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
-                SimMouseUp();
-                break;
             case StepKind::Pulses:
-                SimCheckSource(static_cast<uint32_t>(step.count));
-                break;
             case StepKind::Source:
-                SimHoldSource(step.count);
+            case StepKind::Room:
+            case StepKind::Place:
+            case StepKind::Remove:
+            case StepKind::Move:
+            case StepKind::Wall:
+            case StepKind::ExpectRate:
+                if (!Timeless(p, step)) return p.failure;
+                break;
+            case StepKind::At:
+                if (step.count < p.tick) {
+                    return Fail(
+                        p, step,
+                        "at " + step.duration + ": that time has passed, " + When(p) + "\n");
+                }
+                p.timeline.emplace_back(step.count, &step.inner[0]);
+                if (!RunDue(p)) return p.failure;
                 break;
             case StepKind::Screenshot:
                 return ScenarioAction{ScenarioAction::Screenshot, &step, {}};

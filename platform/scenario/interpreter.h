@@ -16,12 +16,14 @@
 //     }
 //
 // ScenarioNext performs every step that needs no time at once (button input, check-source
-// pulses, expectations) and returns when the script needs something from the caller:
+// pulses, the room, expectations), and the `at` steps when their tick has come (before the
+// script's own next step), and returns when the script needs something from the caller:
 // - Tick: run exactly one SimTick, when the caller's clock says so, then call ScenarioNext
 //   again. At the next call the player counts the tick and takes what it played (SimPlayedSound)
 //   for the sound checks.
 // - Screenshot: write the panel to the file the step names, then call again.
-// - Done: the script has ended; further calls return Done.
+// - Done: the script has ended; further calls return Done. An `at` step whose time has not
+//   come by then fails the script instead.
 // - Failed: an expectation did not hold; `message` says where and what ("FILE:LINE: ..."
 //   and indented detail lines, each line ending in a newline). Further calls return it again.
 // The caller may tick on its own before a script and after it, never between a Tick action
@@ -31,6 +33,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scenario.h"
@@ -62,6 +65,10 @@ struct ScenarioPlayer {
     bool tickOut = false;      // a Tick action is out: the caller has run one SimTick
     uint64_t tick = 0;         // ticks run since ScenarioBegin
     HeardSound heard;
+    // The `at` steps started and not yet run: the tick each is due and its step, in the
+    // order started; and the steps they ran in the last ScenarioNext call (for a recording).
+    std::vector<std::pair<uint64_t, const Step*>> timeline;
+    std::vector<const Step*> timedRun;
     ScenarioAction failure{};  // kept once an expectation has failed
     bool failed = false;
 };
