@@ -165,6 +165,7 @@ std::string RoomText() {
 // A step that takes no time: the instrument's input, the check source, the room, expect
 // rate. False when it fails (the failure kept in the player).
 bool Timeless(ScenarioPlayer& p, const Step& step) {
+    p.performed.push_back(&step);
     switch (step.kind) {
         case StepKind::ModeDown:
             SimPress(SimMode);
@@ -253,7 +254,6 @@ bool RunDue(ScenarioPlayer& p) {
         }
         const Step* step = p.timeline[i].second;
         p.timeline.erase(p.timeline.begin() + static_cast<std::ptrdiff_t>(i));
-        p.timedRun.push_back(step);
         if (!Timeless(p, *step)) return false;
     }
     return true;
@@ -288,12 +288,17 @@ void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> s
 
 ScenarioAction ScenarioNext(ScenarioPlayer& p) {
     if (p.failed) return p.failure;
-    p.timedRun.clear();
+    p.performed.clear();
     if (p.tickOut) {
         p.tickOut = false;
         ++p.tick;
         --p.ticksLeft;
         TakeSound(p);
+        // A press whose ticks have run is released before what is due at this tick.
+        if (p.ticksLeft == 0 && p.releaseMode) {
+            p.releaseMode = false;
+            SimMouseUp();
+        }
         if (!RunDue(p)) return p.failure;
         if (p.current->kind == StepKind::WaitUntilLcd) {
             if (LcdMatches(*p.current)) {
@@ -330,6 +335,7 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
                 p.ticksLeft = step.count;
                 break;
             case StepKind::PressMode:
+                p.performed.push_back(&step);
                 SimPress(SimMode);
                 p.ticksLeft = step.count;
                 p.releaseMode = true;

@@ -66,9 +66,12 @@ struct ScenarioPlayer {
     uint64_t tick = 0;         // ticks run since ScenarioBegin
     HeardSound heard;
     // The `at` steps started and not yet run: the tick each is due and its step, in the
-    // order started; and the steps they ran in the last ScenarioNext call (for a recording).
+    // order started.
     std::vector<std::pair<uint64_t, const Step*>> timeline;
-    std::vector<const Step*> timedRun;
+    // The steps that gave the instrument or the room something in the last ScenarioNext
+    // call, in the order they did (an `at` step's own step among them when it ran; a press
+    // when it started), for a recording.
+    std::vector<const Step*> performed;
     ScenarioAction failure{};  // kept once an expectation has failed
     bool failed = false;
 };

@@ -30,8 +30,8 @@ bool WritePanelPng(const std::string& path) {
     return stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
 }
 
-// The steps a script started, as the instrument was given them: a long press is its MODE
-// down now and its MODE up when its ticks have run.
+// The steps a script performed, as the instrument and the room were given them: a long press
+// is its MODE down now and its MODE up when its ticks have run.
 void RecordStarted(const Step& step) {
     switch (step.kind) {
         case StepKind::ModeDown:
@@ -40,7 +40,12 @@ void RecordStarted(const Step& step) {
         case StepKind::PowerDown:
         case StepKind::Click:
         case StepKind::Pulses:
-        case StepKind::Source:  // its pulses come from the script's seeded generator
+        case StepKind::Source:  // its pulses come from the room's generator, as in a replay
+        case StepKind::Room:
+        case StepKind::Place:
+        case StepKind::Remove:
+        case StepKind::Move:
+        case StepKind::Wall:
             RecordStep(FormatStep(step));
             break;
         case StepKind::PressMode:
@@ -126,9 +131,10 @@ ScenarioAction PlayScript(ScenarioPlayer& player) {
         const size_t first = player.next;
         const ScenarioAction action = ScenarioNext(player);
         if (releaseDue) RecordStep("mode up");
+        // What the steps gave, in their order: an `at` step's own step when it ran.
+        for (const Step* step : player.performed) RecordStarted(*step);
         for (size_t i = first; i < player.next; ++i) {
             const Step& step = player.steps[i];
-            RecordStarted(step);
             const bool failedHere = action.kind == ScenarioAction::Failed && action.step == &step;
             if (step.kind == StepKind::ExpectLcd && !failedHere) {
                 std::printf("drk20vt5p: %s:%d: expect lcd held (after tick %llu)\n",
