@@ -3,6 +3,7 @@
 #include <deque>
 #include <string>
 
+#include "room_view.h"
 #include "session.h"
 #include "simulator.h"
 
@@ -119,6 +120,7 @@ bool HandleKey(const SDL_KeyboardEvent& key, bool down) {
 }  // namespace
 
 bool HandleEvent(const SDL_Event& event) {
+    if (RoomViewEvent(event)) return true;
     switch (event.type) {
         case SDL_QUIT:
             Quit = true;

@@ -13,6 +13,7 @@
 
 #include "app_options.h"
 #include "input.h"
+#include "room_view.h"
 #include "sdl_sound.h"
 #include "session.h"
 #include "simulator.h"
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
     while (Advance(start)) RunTick();
     if (sound) SimSetSoundService(SdlSoundService);
     Advance(script);
+    RoomViewTick();
     ViewTakeFrame(SimFrame());
     Show();
     int64_t due = NowUs() + TickPeriodUs;
@@ -151,9 +153,11 @@ int main(int argc, char** argv) {
     while (!QuitRequested()) {
         const int64_t now = NowUs();
         if (now >= due) {
+            RoomViewTick();  // the hand's move, before the tick it counts in
             RunTick();
             DeliverHeldInput();
             Advance(script);
+            RoomViewTick();  // a source the script placed opens the room
             ViewTakeFrame(SimFrame());
             Show();
             due = NextTickDue(due, NowUs());
