@@ -190,6 +190,7 @@
 
   // One tick: returns the length of its sound in samples.
   function runTick() {
+    if (window.drkRoom) window.drkRoom.beforeTick();  // drk-room.js: the room's script, moves
     sim._WebTick();
     ticks += 1;
     const count = sim._WebSoundCount();
@@ -198,6 +199,7 @@
     releaseAfterTick = [];
     for (const button of releases) queue.push(() => sim._WebRelease(button));
     refresh();
+    if (window.drkRoom) window.drkRoom.afterTick();
     return count;
   }
 
@@ -478,6 +480,7 @@
     makeAudioContext();
     // The window's creation: power-on, the LCD view, the first frame, the tick schedule.
     sim._WebStart();
+    if (window.drkRoom) window.drkRoom.start(sim);
     layout();
     watchRatio();
     refresh();
