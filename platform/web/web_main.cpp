@@ -210,8 +210,19 @@ EMSCRIPTEN_KEEPALIVE void WebScenarioStep() {
         return;
     }
     for (;;) {
+        // As the desktop records a session: a long press as its MODE down and, when its ticks
+        // have run (first thing in the call), its MODE up.
+        const bool releaseDue =
+            Player.releaseMode && Player.ticksLeft == (Player.tickOut ? 1u : 0u);
         const ScenarioAction a = ScenarioNext(Player);
-        for (const Step* step : Player.performed) ScenarioText += FormatStep(*step) + "\n";
+        if (releaseDue) ScenarioText += "mode up\n";
+        for (const Step* step : Player.performed) {
+            if (step->kind != StepKind::PressMode) {
+                ScenarioText += FormatStep(*step) + "\n";
+            } else {
+                ScenarioText += step->count == 0 ? "mode down\nmode up\n" : "mode down\n";
+            }
+        }
         if (a.kind == ScenarioAction::Screenshot) continue;
         LastAction = a.kind;
         if (a.kind == ScenarioAction::Failed) ScenarioText = a.message;

@@ -61,7 +61,9 @@ function reading(lines) {
 async function main() {
   const options = parseArguments();
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'drk-room-test-'));
-  fs.writeFileSync(path.join(work, 'near.scn'), '# a source 30 cm from the detector\nplace S gamma 50 at 5 5.3\n');
+  fs.writeFileSync(path.join(work, 'near.scn'),
+                   '# the backlight, then a source 30 cm from the detector\npress mode 3\n' +
+                   'place S gamma 50 at 5 5.3\n');
   const server = await serve(options.site, work);
   const base = `http://127.0.0.1:${server.address().port}/index.html?test`;
   const browser = await puppeteer.launch({
@@ -172,7 +174,7 @@ async function main() {
 
     await check('the recorded search replays in the native runner to the same display at every tick', async () => {
       const recording = await page.evaluate(() => window.drkRoom.recording());
-      assert.match(recording, /^place S gamma 50 at 5 5\.3\ntick 1\d\d\nmove /);
+      assert.match(recording, /^mode down\ntick 3\nmode up\nplace S gamma 50 at 5 5\.3\ntick \d+\nmove /);
       const scriptFile = path.join(work, 'search.scn');
       const traceFile = path.join(work, 'search.trace');
       fs.writeFileSync(scriptFile, recording);
