@@ -202,7 +202,7 @@ async function main() {
       await page.waitForFunction(() => window.drkRoom.state().scenario.state === 'failed',
                                  { timeout: StepTimeoutMs });
       r = await room();
-      assert.match(r.scenario.message, /^bad\.scn:2: expected: place NAME/);
+      assert.match(r.scenario.message, /^bad\.scn:2: place S gamma 1 at 7 1: a position outside the room \(room 6 4\)/);
       assert.match(await page.$eval('#room-scenario', (e) => e.textContent), /bad\.scn:2/);
     });
 
