@@ -2,7 +2,7 @@
 // address places a source beside the detector (the reading rises, the room opens), the marker
 // dragged away, moved with the arrow keys and by touch (the detector follows, the reading
 // falls), the session's recording replayed by the native runner to the same display at every
-// tick, and scenarios opened from a file. The page ticks only when the test says.
+// tick (its cells, cursor and backlight), and scenarios opened from a file. The page ticks only when the test says.
 //
 //   node tests/web/room_test.js --site build/web --runner HEADLESS
 'use strict';
@@ -106,7 +106,9 @@ async function main() {
         const out = [];
         for (let i = 0; i < n; i += 1) {
           window.drkTest.tick(1);
-          out.push(window.drkTest.state().lcd);
+          const now = window.drkTest.state();
+          out.push({ on: now.on ? 1 : 0, lcd: now.lcd, cells: now.cells,
+                     cursor: now.cursor < 0 ? null : now.cursor, backlight: now.backlight ? 1 : 0 });
         }
         return out;
       }, count));
@@ -172,7 +174,7 @@ async function main() {
       assert.ok(reading(now.lines) > near / 2, `raised again: ${now.lines[1]}`);
     });
 
-    await check('the recorded search replays in the native runner to the same display at every tick', async () => {
+    await check('the recorded search replays in the native runner to the same display (cells, cursor, backlight) at every tick', async () => {
       const recording = await page.evaluate(() => window.drkRoom.recording());
       assert.match(recording, /^mode down\ntick 3\nmode up\nplace S gamma 50 at 5 5\.3\ntick \d+\nmove /);
       const scriptFile = path.join(work, 'search.scn');
@@ -180,7 +182,10 @@ async function main() {
       fs.writeFileSync(scriptFile, recording);
       childProcess.execFileSync(options.runner, ['--script', scriptFile, '--trace', traceFile],
                                 { stdio: 'inherit' });
-      const native = fs.readFileSync(traceFile, 'utf8').trim().split('\n').map((l) => JSON.parse(l).lcd);
+      const native = fs.readFileSync(traceFile, 'utf8').trim().split('\n').map((l) => {
+        const t = JSON.parse(l);
+        return { on: t.on, lcd: t.lcd, cells: t.cells, cursor: t.cursor, backlight: t.backlight };
+      });
       assert.equal(native.length, lcds.length);
       assert.deepEqual(native, lcds);
     });
