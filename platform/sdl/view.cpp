@@ -155,6 +155,7 @@ const char* const HelpLines[] = {
     "Keys: P = POWER,",
     "  M or Space = MODE (held)",
     "  F1 or ? = this help",
+    "  R = the room beside the panel",
     "",
     "Any key closes this help.",
 };
