@@ -149,8 +149,8 @@ struct Run {
         std::string lines = LcdLineText(0) + "|" + LcdLineText(1);
         if (lines == shownLines) return;
         shownLines = lines;
-        std::printf("%s [%s] [%s]\n", TickTimeText(tick).c_str(), LcdLineText(0).c_str(),
-                    LcdLineText(1).c_str());
+        std::printf("%s [%s] [%s]\n", TickTimeText(tick).c_str(), ScreenLineText(0).c_str(),
+                    ScreenLineText(1).c_str());
         std::fflush(stdout);
     }
 
@@ -412,7 +412,8 @@ int RunnerMain(int argc, const char* const* argv) {
         std::string failure;
         const Outcome outcome = PlayScript(run, script, failure);
         report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
-        if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
+        if (options.lcd)
+            std::printf("%s\n%s\n", ScreenLineText(0).c_str(), ScreenLineText(1).c_str());
         switch (outcome) {
             case Outcome::Passed:
                 break;

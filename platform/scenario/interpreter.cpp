@@ -52,9 +52,10 @@ std::string LcdDetail(const Step& step) {
         marks += std::string(Columns(cell), CellMatches(step.cells[i], r.cells[i]) ? ' ' : '^');
     }
     while (!marks.empty() && marks.back() == ' ') marks.pop_back();
-    return "  expected: \"" + PrintableText(step.text[0]) + "\" \"" + PrintableText(step.text[1]) +
-           "\"\n  found:    \"" + found[0] + "\" \"" + found[1] + "\"\n  differs:   " + marks +
-           "\n";
+    return "  expected: \"" + PrintableText(CyrillicSpelling(step.text[0])) + "\" \"" +
+           PrintableText(CyrillicSpelling(step.text[1])) + "\"\n  found:    \"" +
+           CyrillicSpelling(found[0]) + "\" \"" + CyrillicSpelling(found[1]) +
+           "\"\n  differs:   " + marks + "\n";
 }
 
 std::string SaidText(const HeardSound& h) {
@@ -122,12 +123,13 @@ bool SoundHolds(const Step& step, const HeardSound& h, std::string& what) {
     }
 }
 
-const char* SoundStepName(StepKind kind) {
-    switch (kind) {
+// The step's name as written.
+const char* SoundStepName(const Step& step) {
+    switch (step.kind) {
         case StepKind::ExpectSaid:
             return "expect said";
         case StepKind::ExpectTone:
-            return "expect tone";
+            return step.on ? "expect tone" : "expect no tone";
         case StepKind::ExpectClicks:
             return "expect clicks";
         default:
@@ -387,8 +389,8 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
                 std::string what;
                 if (!SoundHolds(step, p.heard, what)) {
                     return Fail(p, step,
-                                std::string(SoundStepName(step.kind)) + " failed " + When(p) +
-                                    ": " + what + "\n" + HeardDetail(p.heard));
+                                std::string(SoundStepName(step)) + " failed " + When(p) + ": " +
+                                    what + "\n" + HeardDetail(p.heard));
                 }
                 p.heard = HeardSound{};
                 p.heard.sinceLine = step.line;

@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class InputKind { MouseDown, MouseUp, PowerKey, ModeKeyDown, ModeKeyUp };
+enum class InputKind { MouseDown, MouseUp, PowerKey, ModeKeyDown, ModeKeyUp, FactoryKey };
 
 struct Input {
     InputKind kind;
@@ -65,6 +65,9 @@ void Deliver(const Input& input) {
             SimRelease(SimMode);
             if (modeWasHeld) RecordStep("mode up");
             break;
+        case InputKind::FactoryKey:
+            FactorySettings();
+            break;
     }
 }
 
@@ -101,6 +104,10 @@ bool HandleKey(const SDL_KeyboardEvent& key, bool down) {
     if (sym == SDLK_F1 || sym == SDLK_QUESTION ||
         (sym == SDLK_SLASH && (key.keysym.mod & KMOD_SHIFT) != 0)) {
         Help = true;
+        return true;
+    }
+    if (sym == SDLK_f) {
+        Give(Input{InputKind::FactoryKey});
         return true;
     }
     if (sym == SDLK_p) {

@@ -73,6 +73,7 @@ struct Script {
     ScenarioPlayer player;
     bool playing = false;
     bool failed = false;
+    bool sayEnd = false;  // say when it has ended (the --script one, played in the window)
 };
 
 // Plays up to the script's next tick; false once the script has ended or failed.
@@ -82,6 +83,11 @@ bool Advance(Script& script) {
     if (action.kind == ScenarioAction::Tick) return true;
     script.playing = false;
     if (action.kind == ScenarioAction::Failed) script.failed = true;
+    if (action.kind == ScenarioAction::Done && script.sayEnd) {
+        std::printf("drk20vt5p: script ended at tick %llu; you have the instrument\n",
+                    static_cast<unsigned long long>(script.player.tick));
+        std::fflush(stdout);
+    }
     return false;
 }
 
@@ -111,6 +117,7 @@ int main(int argc, char** argv) {
     if (!options.script.empty()) {
         if (!LoadScript(options.script, script.player)) return 2;
         script.playing = true;
+        script.sayEnd = true;
     }
 
     // A button released outside the window leaves MODE held, as on the original platform.

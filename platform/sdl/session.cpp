@@ -103,7 +103,22 @@ void EndRecording() {
     }
     std::printf("drk20vt5p: recorded %llu ticks (%s) to %s; the LCD at the end: \"%s\" \"%s\"\n",
                 static_cast<unsigned long long>(TicksRun), TickTimeText(TicksRun).c_str(),
-                RecordingPath.c_str(), LcdLineText(0).c_str(), LcdLineText(1).c_str());
+                RecordingPath.c_str(), ScreenLineText(0).c_str(), ScreenLineText(1).c_str());
+    std::fflush(stdout);
+}
+
+void FactorySettings() {
+    if (Recording != nullptr) {
+        std::printf(
+            "drk20vt5p: no factory settings while recording (a recording cannot replay "
+            "them); close the window and start again instead\n");
+        std::fflush(stdout);
+        return;
+    }
+    SimReset();
+    SimUseCarriedResources();
+    SimStart();
+    std::printf("drk20vt5p: factory settings: everything as at the program's start\n");
     std::fflush(stdout);
 }
 

@@ -18,6 +18,11 @@ void RecordTick();
 // Writes the ticks since the last step and closes the file; prints where it ended.
 void EndRecording();
 
+// The factory-settings key: everything back to the program's start (as closing the window
+// and starting again), the instrument switched on as at the window's creation. Refused, with
+// a word why, while recording: a recording holds no such step to replay.
+void FactorySettings();
+
 // Reads and parses a script; false with the reason printed.
 bool LoadScript(const std::string& path, ScenarioPlayer& player);
 // ScenarioNext, with the steps it gave the instrument recorded, the expectations that held

@@ -26,6 +26,7 @@
   const statusElement = document.getElementById('status');
   const powerButton = document.getElementById('power-button');
   const modeButton = document.getElementById('mode-button');
+  const factoryButton = document.getElementById('factory-button');
 
   let sim = null;               // the module, once loaded
   let width = canvas.width;     // the panel's size in its own pixels
@@ -339,6 +340,13 @@
   holdable(powerButton, Power);
   holdable(modeButton, Mode);
 
+  // Factory settings: everything back to the page's start, the instrument on again.
+  function factorySettings() {
+    resumeAudio();
+    input(() => sim._WebFactorySettings());
+  }
+  factoryButton.addEventListener('click', factorySettings);
+
   // Keys anywhere on the page: P for POWER, M or Space for MODE, held while the key is.
   const modeKeys = new Set();
   function keyButton(event) {
@@ -349,6 +357,12 @@
     return -1;
   }
   document.addEventListener('keydown', (event) => {
+    if (!event.ctrlKey && !event.altKey && !event.metaKey && !event.repeat &&
+        (event.code === 'KeyF' || event.key === 'f' || event.key === 'F')) {
+      event.preventDefault();
+      factorySettings();
+      return;
+    }
     const button = keyButton(event);
     if (button < 0) return;
     event.preventDefault();

@@ -57,6 +57,12 @@ EMSCRIPTEN_KEEPALIVE void WebStart() {
     SimStart();
 }
 
+// Factory settings: everything back to the program's start, then the window's creation again.
+EMSCRIPTEN_KEEPALIVE void WebFactorySettings() {
+    SimReset();
+    WebStart();
+}
+
 // One host tick of 100 ms.
 EMSCRIPTEN_KEEPALIVE void WebTick() {
     SoundBytes = 0;

@@ -309,6 +309,31 @@ async function main() {
       assert.equal(now.lines[0].split(' ')[0], 'ГАММА');
     });
 
+    // The factory settings, by the page's button and by key F: from the settings menu back
+    // to the page's start, the instrument on again, as a fresh native run shows it.
+    const fresh = runNative(options.runner, 'tick 40\n', work);
+    const factory = [
+      ['the Factory settings button', () => page.click('#factory-button')],
+      ['key F', () => page.keyboard.press('f')],
+    ];
+    for (const [name, action] of factory) {
+      await check(`${name}: everything as at the start, the instrument on again`, async () => {
+        const release = await input(() => page.keyboard.down('m'), () => page.keyboard.up('m'), 2);
+        await tick(20);
+        await release();
+        await tick(10);
+        assert.equal((await state()).lines[0].trim(), 'УСТАНОВКИ', 'in the settings menu');
+        const before = (await state()).delivered;
+        await action();
+        await delivered(before, 1);
+        await tick(40);
+        const now = await state();
+        assert.deepEqual(now.cells, fresh[39].cells, 'the LCD 40 ticks after the start');
+        assert.equal(now.lines[0].split(' ')[0], 'ГАММА');
+        assert.match(now.words, /^On\. Backlight dark\./);
+      });
+    }
+
     if (options.screenshot) {
       // The page as a person sees it on a plain screen, the backlight lit by a short press.
       await page.setViewport({ width: 760, height: 560, deviceScaleFactor: 1, hasTouch: true });
