@@ -2,6 +2,7 @@
 
 #include "firmware/firmware_state.h"
 #include "host/firmware_thread.h"
+#include "peripherals/field.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/pulse_source.h"
 #include "peripherals/sound_output.h"
@@ -42,6 +43,9 @@ void PowerOn() {
 }
 
 void HostTick() {
+    // The field draws on every tick, so its sequence depends on the ticks alone; an
+    // instrument that is off loses what it drew.
+    const uint32_t fieldPulses = DrawFieldPulses();
     if (FirmwareRunning.load() == 0) return;
 
     // The firmware's step for this tick runs here, to its next wait.
@@ -50,6 +54,7 @@ void HostTick() {
 
     PulseSource();
     AddCheckSourcePulses();
+    AddFieldPulses(fieldPulses);
     SampleRepeat.store(4, std::memory_order_relaxed);
     TimerIsrRun(TimerCallsPerTick);
     SampleRepeat.store(1, std::memory_order_relaxed);

@@ -4,6 +4,7 @@
 #include "firmware/main_program.h"
 #include "host/firmware_thread.h"
 #include "host/host_tick.h"
+#include "peripherals/field.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/lcd_renderer.h"
 #include "peripherals/pulse_source.h"
@@ -25,6 +26,7 @@ void ResetSimulator() {
     ResetSoundOutput();
     ResetTimerIsr();
     ResetPulseSource();
+    ResetField();
     ResetSpeechMemory();
     ResetFirmwareState();
     ResetLcdRenderer();

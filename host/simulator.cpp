@@ -6,6 +6,7 @@
 #include "host/host_tick.h"
 #include "host/reset.h"
 #include "host/shell.h"
+#include "peripherals/field.h"
 #include "peripherals/lcd_controller.h"
 #include "peripherals/lcd_renderer.h"
 #include "peripherals/pulse_source.h"
@@ -70,6 +71,7 @@ void SimReset() {
 
 void SimSeed(uint32_t seed) {
     SeedPulseSource(seed);
+    SeedField(seed);
 }
 
 int64_t SimNextTickDue(int64_t due, int64_t now) {
@@ -127,6 +129,77 @@ void SimCheckSource(uint32_t pulses) {
     // stored up for the next power-on.
     if (FirmwareRunning.load() == 0) return;
     CheckSourcePulses += pulses;
+}
+
+bool SimRoom(int32_t width, int32_t height) {
+    return SetRoom(width, height);
+}
+
+bool SimPlace(const char* name, SimSourceKind kind, uint32_t strength, int32_t x, int32_t y,
+              bool hidden) {
+    return PlaceSource(name, kind, strength, x, y, hidden);
+}
+
+bool SimRemove(const char* name) {
+    return RemoveSource(name);
+}
+
+bool SimMoveDetector(int32_t x, int32_t y) {
+    return MoveDetector(x, y);
+}
+
+bool SimWall(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t transmission) {
+    return AddWall(x1, y1, x2, y2, transmission);
+}
+
+void SimHoldSource(uint64_t rate) {
+    HoldSource(rate);
+}
+
+double SimFieldRate() {
+    return BackgroundRate + FieldRate();
+}
+
+void SimRoomSize(int32_t size[2]) {
+    size[0] = RoomWidth;
+    size[1] = RoomHeight;
+}
+
+void SimDetectorAt(int32_t position[2]) {
+    position[0] = DetectorX;
+    position[1] = DetectorY;
+}
+
+int SimSourceCount() {
+    return FieldSourceCount;
+}
+
+bool SimSourceAt(int index, SimRoomSource* source) {
+    static_assert(sizeof source->name == SourceNameMax + 1);
+    if (index < 0 || index >= FieldSourceCount) return false;
+    const FieldSource& s = FieldSources[index];
+    for (int i = 0; i <= SourceNameMax; ++i) source->name[i] = s.name[i];
+    source->kind = s.kind;
+    source->hidden = s.hidden;
+    source->strength = s.strength;
+    source->x = s.x;
+    source->y = s.y;
+    return true;
+}
+
+int SimWallCount() {
+    return FieldWallCount;
+}
+
+bool SimWallAt(int index, SimRoomWall* wall) {
+    if (index < 0 || index >= FieldWallCount) return false;
+    const FieldWall& w = FieldWalls[index];
+    *wall = SimRoomWall{w.x1, w.y1, w.x2, w.y2, w.transmission};
+    return true;
+}
+
+uint32_t SimRoomChanges() {
+    return RoomChanges;
 }
 
 const uint32_t* SimFrame() {

@@ -13,7 +13,7 @@ std::minstd_rand PulseGenerator;
 namespace {
 
 // The mean interval of 0.43 s in 1/32768 s, as the single-precision multiplier.
-constexpr float IntervalFactor = -14090.24f;
+constexpr float IntervalFactor = static_cast<float>(-PulseMeanInterval);
 static_assert(IntervalFactor == -14090.240234375f);
 constexpr long double RandomSpan = 1073741823.0L;  // 2^30 - 1
 

@@ -10,8 +10,12 @@
 #include <cstdint>
 #include <random>
 
-inline constexpr int32_t PulseTickLength = 3276;    // 100 ms in 1/32768 s, truncated
-inline constexpr int32_t PowerOnPulsePhase = 3276;  // so the first tick draws a pulse
+inline constexpr int32_t PulseTickLength = 3276;       // 100 ms in 1/32768 s, truncated
+inline constexpr int32_t PowerOnPulsePhase = 3276;     // so the first tick draws a pulse
+inline constexpr double PulseMeanInterval = 14090.24;  // 0.43 s in 1/32768 s
+// The background's mean rate in pulses a second of instrument time: a tick's length in
+// 1/32768 s over the mean interval, ten ticks a second.
+inline constexpr double BackgroundRate = PulseTickLength / PulseMeanInterval * 10.0;
 
 extern int32_t PulsePhase;       // time accumulator, 1/32768 s
 extern uint32_t PulsesLastTick;  // pulses the last tick drew, the check source's included

@@ -87,6 +87,65 @@ bool SimModeHeld();
 // nothing is stored up for the next power-on.
 void SimCheckSource(uint32_t pulses);
 
+// --- The room around the instrument ----------------------------------------------------------
+//
+// Sources placed in a rectangular room and walls that shield them; the instrument's detector
+// at a point of it. Positions in millimetres from the room's top-left corner, x to the right,
+// y down; strengths in thousandths of a pulse a second at 1 m; wall transmissions in
+// thousandths. Every SimTick draws the field's pulses at the detector, added to the
+// background's (at most 255 a tick in all; the rest is lost). The room stays across a
+// script's end; SimReset empties it (a 10 m x 10 m room, the detector at its centre).
+// Each procedure that changes it returns false, and changes nothing, for a value it does not
+// take.
+
+enum SimSourceKind : uint8_t { SimGamma = 0, SimBeta = 1, SimAlpha = 2 };
+inline constexpr int32_t SimRoomMin = 1000;            // a side of the room, from 1 m
+inline constexpr int32_t SimRoomMax = 100000;          // to 100 m
+inline constexpr uint32_t SimStrengthMax = 100000000;  // 100000 pulses a second at 1 m
+inline constexpr uint32_t SimTransmissionFull = 1000;  // a wall that stops nothing
+inline constexpr int SimSourcesMax = 16;
+inline constexpr int SimWallsMax = 32;
+inline constexpr int SimSourceNameMax = 15;  // bytes: letters, digits, '_' and '-'
+
+// A new empty room of width x height, the detector at its centre.
+bool SimRoom(int32_t width, int32_t height);
+// Places a source inside the room (a name already placed is moved and changed); `hidden`
+// keeps it off the room views.
+bool SimPlace(const char* name, SimSourceKind kind, uint32_t strength, int32_t x, int32_t y,
+              bool hidden);
+bool SimRemove(const char* name);
+// Carries the instrument: its detector to a point inside the room.
+bool SimMoveDetector(int32_t x, int32_t y);
+// A wall from (x1, y1) to (x2, y2) inside the room that lets `transmission` thousandths of
+// gamma through and stops beta and alpha.
+bool SimWall(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t transmission);
+// A source of `rate` thousandths of a pulse a second held to the detector (0 takes it away).
+void SimHoldSource(uint64_t rate);
+// The mean pulse rate at the detector now, pulses a second: the background, the held source
+// and every placed source through the walls.
+double SimFieldRate();
+
+// What a room view draws: the room's size, the detector, the sources and the walls, and a
+// count that changes with every change of the room (so a view knows when to redraw).
+struct SimRoomSource {
+    char name[SimSourceNameMax + 1];
+    uint8_t kind;    // SimSourceKind
+    uint8_t hidden;  // 1: not to be shown
+    uint32_t strength;
+    int32_t x, y;
+};
+struct SimRoomWall {
+    int32_t x1, y1, x2, y2;
+    uint32_t transmission;
+};
+void SimRoomSize(int32_t size[2]);
+void SimDetectorAt(int32_t position[2]);
+int SimSourceCount();
+bool SimSourceAt(int index, SimRoomSource* source);
+int SimWallCount();
+bool SimWallAt(int index, SimRoomWall* wall);
+uint32_t SimRoomChanges();
+
 // --- Output --------------------------------------------------------------------------------
 
 inline constexpr int SimCellCount = 24;  // 12 cells a line, two lines

@@ -144,7 +144,7 @@ enum class Outcome { Passed, Failed, WriteFailed, Interrupted };
 // expect and `line` its step's line.
 Outcome PlayScript(Run& run, Script& script, std::string& failure, int& line) {
     ScenarioPlayer player;
-    ScenarioBegin(player, script.name, std::move(script.steps), run.options.seed);
+    ScenarioBegin(player, script.name, std::move(script.steps));
     for (;;) {
         const ScenarioAction action = ScenarioNext(player);
         switch (action.kind) {

@@ -103,7 +103,7 @@ uint32_t Start(py::object seed) {
     Samples.clear();
     Clicks = Tones = MessagesMissed = 0;
     Messages.clear();
-    ScenarioBegin(Player, "<run>", {}, seed.is_none() ? 0 : seed.cast<uint32_t>());
+    ScenarioBegin(Player, "<run>", {});
     SimStart();
     return ++Generation;
 }

@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr double TickSeconds = 0.1;
-constexpr uint32_t SourceSeedBase = 0x5EED5EEDu;  // the source's generator, apart from --seed
-
 ScenarioAction Fail(ScenarioPlayer& p, const Step& step, const std::string& message) {
     p.failed = true;
     p.failure =
@@ -80,23 +77,6 @@ std::string HeardDetail(const HeardSound& h) {
     return s + ")\n";
 }
 
-double SourceInterval(ScenarioPlayer& p) {
-    const double u = (static_cast<double>(p.sourceGenerator()) + 1.0) / 4294967296.0;  // (0, 1]
-    return -std::log(u) * 1000.0 / static_cast<double>(p.sourceMilli);
-}
-
-// The pulses of the `source` in the coming tick, handed to the check-source input.
-void SourcePulses(ScenarioPlayer& p) {
-    if (p.sourceMilli == 0) return;
-    uint32_t pulses = 0;
-    while (p.sourceNext < TickSeconds) {
-        ++pulses;
-        p.sourceNext += SourceInterval(p);
-    }
-    p.sourceNext -= TickSeconds;
-    if (pulses != 0) SimCheckSource(pulses);
-}
-
 void TakeSound(ScenarioPlayer& p) {
     SimSoundReport r;
     SimPlayedSound(&r);
@@ -146,6 +126,130 @@ const char* SoundStepName(const Step& step) {
     }
 }
 
+std::string Thousandths(uint64_t milli) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%llu.%03llu", static_cast<unsigned long long>(milli / 1000),
+                  static_cast<unsigned long long>(milli % 1000));
+    return text;
+}
+
+std::string RateRange(const Step& step) {
+    return Thousandths(step.count) + ".." + Thousandths(step.upTo);
+}
+
+std::string Metres(int32_t mm) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d.%03d", mm / 1000, mm % 1000);
+    return text;
+}
+
+std::string Point(int32_t x, int32_t y) {
+    return Metres(x) + " " + Metres(y);
+}
+
+std::string RoomText() {
+    int32_t size[2];
+    SimRoomSize(size);
+    return "the room is " + Metres(size[0]) + " x " + Metres(size[1]) + " m";
+}
+
+// A step that takes no time: the instrument's input, the check source, the room, expect
+// rate. False when it fails (the failure kept in the player).
+bool Timeless(ScenarioPlayer& p, const Step& step) {
+    if (step.kind != StepKind::ExpectRate) p.given.push_back(step);
+    switch (step.kind) {
+        case StepKind::ModeDown:
+            SimPress(SimMode);
+            return true;
+        case StepKind::ModeUp:
+            SimMouseUp();
+            return true;
+        case StepKind::Power:
+            SimPress(SimPower);
+            SimMouseUp();
+            return true;
+        case StepKind::PowerDown:
+            SimPress(SimPower);
+            return true;
+        case StepKind::Click:
+            SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
+            SimMouseUp();
+            return true;
+        case StepKind::Pulses:
+            SimCheckSource(static_cast<uint32_t>(step.count));
+            return true;
+        case StepKind::Source:
+            SimHoldSource(step.count);
+            return true;
+        case StepKind::Room:
+            SimRoom(step.pos[0], step.pos[1]);  // its sizes were checked when parsed
+            return true;
+        case StepKind::Place:
+            if (SimPlace(step.name.c_str(), static_cast<SimSourceKind>(step.sourceKind),
+                         static_cast<uint32_t>(step.count), step.pos[0], step.pos[1], step.on))
+                return true;
+            Fail(p, step,
+                 "place " + step.name + " failed " + When(p) + ": " +
+                     (SimSourceCount() == SimSourcesMax
+                          ? "the room holds " + std::to_string(SimSourcesMax) + " sources already"
+                          : Point(step.pos[0], step.pos[1]) + " is outside the room (" +
+                                RoomText() + ")") +
+                     "\n");
+            return false;
+        case StepKind::Remove:
+            if (SimRemove(step.name.c_str())) return true;
+            Fail(p, step,
+                 "remove failed " + When(p) + ": no source " + step.name + " in the room\n");
+            return false;
+        case StepKind::Move:
+            if (SimMoveDetector(step.pos[0], step.pos[1])) return true;
+            Fail(p, step,
+                 "move failed " + When(p) + ": " + Point(step.pos[0], step.pos[1]) +
+                     " is outside the room (" + RoomText() + ")\n");
+            return false;
+        case StepKind::Wall:
+            if (SimWall(step.pos[0], step.pos[1], step.pos[2], step.pos[3],
+                        static_cast<uint32_t>(step.count)))
+                return true;
+            Fail(p, step,
+                 "wall failed " + When(p) + ": " +
+                     (SimWallCount() == SimWallsMax
+                          ? "the room holds " + std::to_string(SimWallsMax) + " walls already"
+                          : "an end is outside the room (" + RoomText() + ")") +
+                     "\n");
+            return false;
+        case StepKind::ExpectRate: {
+            const double rate = SimFieldRate();
+            if (rate * 1000.0 >= static_cast<double>(step.count) &&
+                rate * 1000.0 <= static_cast<double>(step.upTo))
+                return true;
+            char found[64];
+            std::snprintf(found, sizeof found, "%.3f", rate);
+            Fail(p, step,
+                 "expect rate failed " + When(p) + ": expected " + RateRange(step) +
+                     " pulses a second, the mean rate at the detector is " + found + "\n");
+            return false;
+        }
+        default:
+            return true;
+    }
+}
+
+// Runs the `at` steps whose tick has come, in the order they were started. False when one
+// fails.
+bool RunDue(ScenarioPlayer& p) {
+    for (size_t i = 0; i < p.timeline.size();) {
+        if (p.timeline[i].first > p.tick) {
+            ++i;
+            continue;
+        }
+        const Step* step = p.timeline[i].second;
+        p.timeline.erase(p.timeline.begin() + static_cast<std::ptrdiff_t>(i));
+        if (!Timeless(p, *step)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string TickTimeText(uint64_t tick) {
@@ -167,12 +271,10 @@ uint64_t ScenarioMaxTicks(const std::vector<Step>& steps) {
     return ticks;
 }
 
-void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps,
-                   uint32_t seed) {
+void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps) {
     player = ScenarioPlayer{};
     player.name = std::move(name);
     player.steps = std::move(steps);
-    player.sourceGenerator.seed(SourceSeedBase ^ seed);
 }
 
 namespace {
@@ -242,43 +344,38 @@ bool StartStep(ScenarioPlayer& p, const Step& step, ScenarioAction& action) {
         case StepKind::Tick:
             p.ticksLeft = step.count;
             return true;
-        case StepKind::ModeDown:
-            SimPress(SimMode);
-            Give(p, StepKind::ModeDown);
-            return true;
-        case StepKind::ModeUp:
-            SimMouseUp();
-            Give(p, StepKind::ModeUp);
-            return true;
         case StepKind::PressMode:
             SimPress(SimMode);
             Give(p, StepKind::ModeDown);
             p.ticksLeft = step.count;
             p.releaseMode = true;
             return true;
+        case StepKind::ModeDown:
+        case StepKind::ModeUp:
         case StepKind::Power:
-            SimPress(SimPower);
-            SimMouseUp();
-            Give(p, StepKind::Power);
-            return true;
         case StepKind::PowerDown:
-            SimPress(SimPower);
-            Give(p, StepKind::PowerDown);
-            return true;
         case StepKind::Click:
-            SimMouseDown(static_cast<int32_t>(step.x), static_cast<int32_t>(step.y));
-            SimMouseUp();
-            Give(p, StepKind::Click, &step);
-            return true;
         case StepKind::Pulses:
-            SimCheckSource(static_cast<uint32_t>(step.count));
-            Give(p, StepKind::Pulses, &step);
-            return true;
         case StepKind::Source:
-            p.sourceMilli = step.count;
-            if (p.sourceMilli != 0) p.sourceNext = SourceInterval(p);
-            Give(p, StepKind::Source, &step);  // its pulses come from its seeded generator
-            return true;
+        case StepKind::Room:
+        case StepKind::Place:
+        case StepKind::Remove:
+        case StepKind::Move:
+        case StepKind::Wall:
+        case StepKind::ExpectRate:
+            if (Timeless(p, step)) return true;
+            action = p.failure;
+            return false;
+        case StepKind::At:
+            if (step.count < p.tick) {
+                action = Fail(p, step,
+                              "at " + step.duration + ": that time has passed, " + When(p) + "\n");
+                return false;
+            }
+            p.timeline.emplace_back(step.count, &step.inner[0]);
+            if (RunDue(p)) return true;
+            action = p.failure;
+            return false;
         case StepKind::Screenshot:
             action = ScenarioAction{ScenarioAction::Screenshot, &step, {}};
             return false;
@@ -300,13 +397,20 @@ bool StartStep(ScenarioPlayer& p, const Step& step, ScenarioAction& action) {
 }  // namespace
 
 ScenarioAction ScenarioNext(ScenarioPlayer& p) {
-    p.given.clear();
     if (p.failed) return p.failure;
+    p.given.clear();
     if (p.tickOut) {
         p.tickOut = false;
         ++p.tick;
         --p.ticksLeft;
         TakeSound(p);
+        // A press whose ticks have run is released before what is due at this tick.
+        if (p.ticksLeft == 0 && p.releaseMode) {
+            p.releaseMode = false;
+            SimMouseUp();
+            Give(p, StepKind::ModeUp);
+        }
+        if (!RunDue(p)) return p.failure;
         if (p.current->kind == StepKind::WaitUntilLcd) {
             if (LcdMatches(*p.current)) {
                 p.ticksLeft = 0;
@@ -319,7 +423,6 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
     }
     for (;;) {
         if (p.ticksLeft != 0) {
-            SourcePulses(p);
             p.tickOut = true;
             return ScenarioAction{ScenarioAction::Tick, p.current, {}};
         }
@@ -328,7 +431,15 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
             SimMouseUp();
             Give(p, StepKind::ModeUp);
         }
-        if (p.next == p.steps.size()) return ScenarioAction{ScenarioAction::Done, nullptr, {}};
+        if (p.next == p.steps.size()) {
+            if (!p.timeline.empty()) {
+                const Step& late = *p.timeline.front().second;
+                return Fail(p, late,
+                            "at: the script ended " + When(p) + ", before the time of \"" +
+                                FormatStep(late) + "\"\n");
+            }
+            return ScenarioAction{ScenarioAction::Done, nullptr, {}};
+        }
         const Step& step = p.steps[p.next++];
         p.current = &step;
         ScenarioAction action{ScenarioAction::Done, nullptr, {}};

@@ -16,13 +16,14 @@
 //     }
 //
 // ScenarioNext performs every step that needs no time at once (button input, check-source
-// pulses, expectations) and returns when the script needs something from the caller:
+// pulses, the room, expectations), and the `at` steps when their tick has come (before the
+// script's own next step), and returns when the script needs something from the caller:
 // - Tick: run exactly one SimTick, when the caller's clock says so, then call ScenarioNext
-//   again. The player has already handed the tick's pulses of a `source` to SimCheckSource;
-//   at the next call it counts the tick and takes what it played (SimPlayedSound) for the
-//   sound checks.
+//   again. At the next call the player counts the tick and takes what it played (SimPlayedSound)
+//   for the sound checks.
 // - Screenshot: write the panel to the file the step names, then call again.
-// - Done: the script has ended; further calls return Done.
+// - Done: the script has ended; further calls return Done. An `at` step whose time has not
+//   come by then fails the script instead.
 // - Failed: an expectation did not hold; `message` says where and what ("FILE:LINE: ..."
 //   and indented detail lines, each line ending in a newline). Further calls return it again.
 // The caller may tick on its own before a script and after it, never between a Tick action
@@ -31,8 +32,8 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scenario.h"
@@ -64,23 +65,22 @@ struct ScenarioPlayer {
     bool tickOut = false;      // a Tick action is out: the caller has run one SimTick
     uint64_t tick = 0;         // ticks run since ScenarioBegin
     HeardSound heard;
-    // The `source` step: its rate in thousandths of a pulse a second (0 none), its own
-    // generator and the time of its next pulse from the start of the coming tick, seconds.
-    uint64_t sourceMilli = 0;
-    std::mt19937 sourceGenerator;
-    double sourceNext = 0;
+    // The `at` steps started and not yet run: the tick each is due and its step, in the
+    // order started.
+    std::vector<std::pair<uint64_t, const Step*>> timeline;
     ScenarioAction failure{};  // kept once an expectation has failed
     bool failed = false;
     // The inputs the last ScenarioNext gave the instrument, in order, each as the step that
     // gives it alone: mode down, mode up (a press mode's release too), power, power down,
-    // click, pulses, source. A recorder writes these to replay the same run.
+    // click, pulses, source, and the room's steps (room, place, remove, move, wall; an `at`
+    // step's own step when it ran). A recorder writes these to replay the same run.
     std::vector<Step> given;
 };
 
-// Starts playing `steps`; `name` is the script's name in messages; `seed` starts the
-// generator of the `source` step (the same seed, the same pulses).
-void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps,
-                   uint32_t seed = 0);
+// Starts playing `steps`; `name` is the script's name in messages. The room steps and
+// `source` act on the simulator's room (SimRoom, SimHoldSource, ...), which stays when the
+// script ends.
+void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps);
 // Plays up to the next thing the caller must do (see above).
 ScenarioAction ScenarioNext(ScenarioPlayer& player);
 

@@ -118,8 +118,42 @@ bool ParseDuration(const std::string& text, uint64_t& ticks) {
     return true;
 }
 
+namespace {
+
+// Whether the positions of a room step (or of an `at` step's own step) lie in `room`, the
+// room as the script's `room` steps leave it so far (a room step sets it); false with the
+// message otherwise. A room made smaller later fails the step when it runs.
+bool InTheRoom(const Step& step, int32_t* room, std::string& error) {
+    const Step& s = step.kind == StepKind::At ? step.inner[0] : step;
+    auto inside = [&](const int32_t* p) { return p[0] <= room[0] && p[1] <= room[1]; };
+    switch (s.kind) {
+        case StepKind::Room:
+            room[0] = s.pos[0];
+            room[1] = s.pos[1];
+            return true;
+        case StepKind::Place:
+        case StepKind::Move:
+        case StepKind::Wall:
+            if (inside(s.pos) && (s.kind != StepKind::Wall || inside(s.pos + 2))) return true;
+            {
+                Step size{};
+                size.kind = StepKind::Room;
+                size.pos[0] = room[0];
+                size.pos[1] = room[1];
+                error = std::string(step.kind == StepKind::At ? "at: " : "") + FormatStep(s) +
+                        ": a position outside the room (" + FormatStep(size) + ")";
+            }
+            return false;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
 ParseResult ParseScenario(const std::string& name, const std::string& text) {
     ParseResult result;
+    int32_t room[2] = {10000, 10000};  // the room the script's positions must lie in so far
     int lineNo = 0;
     // A byte-order mark that an editor put at the start is no part of the first step.
     size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -153,6 +187,7 @@ ParseResult ParseScenario(const std::string& name, const std::string& text) {
         Step step{};
         step.line = lineNo;
         if (!row->parse(words, step, error)) return fail(error);
+        if (!InTheRoom(step, room, error)) return fail(error);
         result.steps.push_back(std::move(step));
         if (end == text.size()) break;
     }

@@ -27,7 +27,14 @@ enum class StepKind {
     ExpectSilence,
     ExpectBacklight,
     ExpectCursor,
-    Source
+    Source,
+    Room,        // room W H
+    Place,       // place NAME KIND R at X Y [hidden]
+    Remove,      // remove NAME
+    Move,        // move X Y: the instrument's detector
+    Wall,        // wall X1 Y1 X2 Y2 T
+    At,          // at T STEP: the step when the instrument time reaches T
+    ExpectRate,  // expect rate A..B
 };
 
 inline constexpr uint64_t StepMaxTicks = 1000000000ULL;  // about 3 years of instrument time
@@ -50,7 +57,16 @@ struct Step {
     // ExpectLcd, WaitUntilLcd: what each cell must show, as its text with look-alike letters
     // made one (LookAlikeText); "" for a cell that may show anything.
     std::string cells[StepCells];
-    std::string duration;  // WaitUntilLcd: the limit as written
+    std::string duration;  // WaitUntilLcd: the limit as written; At: the time as written
+    // The room steps, in millimetres: Room the size in pos[0], pos[1]; Place and Move the
+    // point; Wall the two ends. Place: the strength in thousandths of a pulse a second in
+    // count, the kind (SimSourceKind) in sourceKind, hidden in on. Wall: the transmission in
+    // thousandths in count. ExpectRate: the range in thousandths of a pulse a second in count
+    // and upTo. At: the tick it is due in count, the step in inner[0].
+    std::string name;  // Place, Remove
+    int32_t pos[4] = {};
+    uint8_t sourceKind = 0;
+    std::vector<Step> inner;
 };
 
 struct ParseResult {

@@ -1,5 +1,8 @@
 #include "steps.h"
 
+#include <cctype>
+
+#include "simulator.h"
 #include "voice_texts.h"
 
 namespace {
@@ -346,6 +349,220 @@ std::string FormatExpectCursor(const Step& s) {
     return s.on ? "expect cursor " + std::to_string(s.count) : "expect cursor off";
 }
 
+// --- The room's steps ----------------------------------------------------------------------
+
+constexpr uint64_t MaxRateMilli = 1000000000000ULL;  // expect rate: up to 10^9 pulses a second
+
+// A number with at most three decimals, in thousandths, at most `max`.
+bool ParseMilli(const std::string& text, uint64_t max, uint64_t& milli) {
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    std::string frac = point == std::string::npos ? std::string() : text.substr(point + 1);
+    if (point != std::string::npos && frac.empty()) return false;
+    if (frac.size() > 3) return false;
+    while (frac.size() < 3) frac.push_back('0');
+    uint64_t w, f;
+    if (!ParseCount(whole, max / 1000, w) || !ParseCount(frac, 999, f)) return false;
+    milli = w * 1000 + f;
+    return milli <= max;
+}
+
+// Metres with at most three decimals, in millimetres, at most `max`.
+bool ParseMetres(const StepWords& s, size_t k, int32_t max, int32_t& mm) {
+    uint64_t v;
+    if (k >= s.n || s.quoted[k] || !ParseMilli(s.w[k], static_cast<uint64_t>(max), v)) return false;
+    mm = static_cast<int32_t>(v);
+    return true;
+}
+
+// The point X Y in words k and k + 1, in the largest room (the room the script has then is
+// checked by ParseScenario).
+bool ParsePoint(const StepWords& s, size_t k, int32_t* point) {
+    return ParseMetres(s, k, SimRoomMax, point[0]) && ParseMetres(s, k + 1, SimRoomMax, point[1]);
+}
+
+bool NameAllowed(const StepWords& s, size_t k) {
+    if (k >= s.n || s.quoted[k]) return false;
+    const std::string& name = s.w[k];
+    if (name.empty() || name.size() > static_cast<size_t>(SimSourceNameMax)) return false;
+    for (char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '_' || c == '-';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+const char* const KindNames[] = {"gamma", "beta", "alpha"};  // by SimSourceKind
+
+bool ParseKind(const std::string& text, uint8_t& kind) {
+    for (uint8_t k = 0; k < 3; ++k) {
+        if (text == KindNames[k]) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string MilliText(uint64_t milli) {
+    return RateText(milli);
+}
+
+std::string MetresText(int32_t mm) {
+    return RateText(static_cast<uint64_t>(mm));
+}
+
+bool ParseRoom(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 3 || !ParseMetres(s, 1, SimRoomMax, step.pos[0]) ||
+        !ParseMetres(s, 2, SimRoomMax, step.pos[1]) || step.pos[0] < SimRoomMin ||
+        step.pos[1] < SimRoomMin) {
+        return Failed(error,
+                      "expected: room W H, each side from 1 to 100 metres (e.g. room 8 6.5)");
+    }
+    step.kind = StepKind::Room;
+    return true;
+}
+
+std::string FormatRoom(const Step& s) {
+    return "room " + MetresText(s.pos[0]) + " " + MetresText(s.pos[1]);
+}
+
+bool ParsePlace(const StepWords& s, Step& step, std::string& error) {
+    const bool hidden = s.n == 8 && s.Is(7, "hidden");
+    if ((s.n != 7 && !hidden) || !s.Is(4, "at") || !NameAllowed(s, 1) || s.quoted[2] ||
+        !ParseKind(s.w[2], step.sourceKind) || s.quoted[3] ||
+        !ParseMilli(s.w[3], SimStrengthMax, step.count) || !ParsePoint(s, 5, step.pos)) {
+        return Failed(error,
+                      "expected: place NAME gamma|beta|alpha R at X Y [hidden], R pulses a second "
+                      "at 1 m from 0 to 100000, X Y metres inside the room");
+    }
+    step.name = s.w[1];
+    step.on = hidden;
+    step.kind = StepKind::Place;
+    return true;
+}
+
+std::string FormatPlace(const Step& s) {
+    return "place " + s.name + " " + KindNames[s.sourceKind % 3] + " " + MilliText(s.count) +
+           " at " + MetresText(s.pos[0]) + " " + MetresText(s.pos[1]) + (s.on ? " hidden" : "");
+}
+
+bool ParseRemove(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2 || !NameAllowed(s, 1)) return Failed(error, "expected: remove NAME");
+    step.name = s.w[1];
+    step.kind = StepKind::Remove;
+    return true;
+}
+
+std::string FormatRemove(const Step& s) {
+    return "remove " + s.name;
+}
+
+bool ParseMove(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 3 || !ParsePoint(s, 1, step.pos))
+        return Failed(error, "expected: move X Y, metres inside the room (e.g. move 2.5 4)");
+    step.kind = StepKind::Move;
+    return true;
+}
+
+std::string FormatMove(const Step& s) {
+    return "move " + MetresText(s.pos[0]) + " " + MetresText(s.pos[1]);
+}
+
+bool ParseWall(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 6 || !ParsePoint(s, 1, step.pos) || !ParsePoint(s, 3, step.pos + 2) ||
+        (step.pos[0] == step.pos[2] && step.pos[1] == step.pos[3]) || s.quoted[5] ||
+        !ParseMilli(s.w[5], SimTransmissionFull, step.count)) {
+        return Failed(error,
+                      "expected: wall X1 Y1 X2 Y2 T, two different points inside the room and the "
+                      "fraction T of gamma it lets through, 0 to 1");
+    }
+    step.kind = StepKind::Wall;
+    return true;
+}
+
+std::string FormatWall(const Step& s) {
+    return "wall " + MetresText(s.pos[0]) + " " + MetresText(s.pos[1]) + " " +
+           MetresText(s.pos[2]) + " " + MetresText(s.pos[3]) + " " + MilliText(s.count);
+}
+
+bool ParseExpectRate(const StepWords& s, Step& step, std::string& error) {
+    const std::string range = s.n == 3 && !s.quoted[2] ? s.w[2] : std::string();
+    const size_t dots = range.find("..");
+    if (dots == std::string::npos || !ParseMilli(range.substr(0, dots), MaxRateMilli, step.count) ||
+        !ParseMilli(range.substr(dots + 2), MaxRateMilli, step.upTo) || step.count > step.upTo) {
+        return Failed(error, "expected: expect rate A..B, pulses a second (A <= B, e.g. 2..3.5)");
+    }
+    step.kind = StepKind::ExpectRate;
+    return true;
+}
+
+std::string FormatExpectRate(const Step& s) {
+    return "expect rate " + MilliText(s.count) + ".." + MilliText(s.upTo);
+}
+
+// The instrument time of an `at`: a duration (90s, 2min, 1500ms) or minutes and seconds
+// (1:30, 0:05.5), in whole ticks taken upwards.
+bool ParseClock(const std::string& text, uint64_t& ticks) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) return ParseDuration(text, ticks);
+    uint64_t minutes, secondTicks;
+    const std::string seconds = text.substr(colon + 1);
+    if (!ParseCount(text.substr(0, colon), MaxTicks / 600, minutes) || seconds.size() < 2 ||
+        !std::isdigit(static_cast<unsigned char>(seconds[0])) ||
+        !std::isdigit(static_cast<unsigned char>(seconds[1])) ||
+        (seconds.size() > 2 && seconds[2] != '.') || seconds.compare(0, 2, "60") >= 0 ||
+        !ParseDuration(seconds + "s", secondTicks)) {
+        return false;
+    }
+    ticks = minutes * 600 + secondTicks;
+    return ticks <= MaxTicks;
+}
+
+// The steps an `at` may run: those that take no time and act on the instrument or the room.
+constexpr uint32_t TimedKinds =
+    StepKindBit(StepKind::ModeDown) | StepKindBit(StepKind::ModeUp) | StepKindBit(StepKind::Power) |
+    StepKindBit(StepKind::PowerDown) | StepKindBit(StepKind::Click) |
+    StepKindBit(StepKind::Pulses) | StepKindBit(StepKind::Source) | StepKindBit(StepKind::Room) |
+    StepKindBit(StepKind::Place) | StepKindBit(StepKind::Remove) | StepKindBit(StepKind::Move) |
+    StepKindBit(StepKind::Wall) | StepKindBit(StepKind::ExpectRate);
+
+bool ParseAt(const StepWords& s, Step& step, std::string& error) {
+    if (s.n < 3 || s.quoted[1] || !ParseClock(s.w[1], step.count))
+        return Failed(error, "expected: at T STEP, T the instrument time (90s, 1:30, 2min)");
+    StepWords inner;
+    inner.w.assign(s.w.begin() + 2, s.w.end());
+    inner.raw.assign(s.raw.begin() + 2, s.raw.end());
+    inner.quoted.assign(s.quoted.begin() + 2, s.quoted.end());
+    inner.n = s.n - 2;
+    const StepRow* row = FindStepRow(inner);
+    Step timed{};
+    timed.line = step.line;
+    if (row == nullptr) {
+        error = "at: unknown step '" + PrintableText(inner.w[0]) + "'";
+        return false;
+    }
+    if (!row->parse(inner, timed, error)) {
+        error = "at: " + error;
+        return false;
+    }
+    if ((StepKindBit(timed.kind) & TimedKinds) == 0) {
+        return Failed(error,
+                      "at: the step must take no time and act on the instrument or the room "
+                      "(mode, power, click, pulses, source, room, place, remove, move, wall, "
+                      "expect rate)");
+    }
+    step.duration = s.w[1];
+    step.inner.push_back(std::move(timed));
+    step.kind = StepKind::At;
+    return true;
+}
+
+std::string FormatAt(const Step& s) {
+    return "at " + s.duration + " " + (s.inner.empty() ? std::string() : FormatStep(s.inner[0]));
+}
+
 constexpr uint32_t Bit(StepKind kind) {
     return StepKindBit(kind);
 }
@@ -394,6 +611,15 @@ const StepRow StepTable[] = {
      Bit(StepKind::ExpectBacklight), FormatExpectBacklight},
     {"expect cursor", "expect cursor N|off", ParseExpectCursor, Bit(StepKind::ExpectCursor),
      FormatExpectCursor},
+    {"room", "room W H", ParseRoom, Bit(StepKind::Room), FormatRoom},
+    {"place", "place NAME gamma|beta|alpha R at X Y [hidden]", ParsePlace, Bit(StepKind::Place),
+     FormatPlace},
+    {"remove", "remove NAME", ParseRemove, Bit(StepKind::Remove), FormatRemove},
+    {"move", "move X Y", ParseMove, Bit(StepKind::Move), FormatMove},
+    {"wall", "wall X1 Y1 X2 Y2 T", ParseWall, Bit(StepKind::Wall), FormatWall},
+    {"at", "at T STEP", ParseAt, Bit(StepKind::At), FormatAt},
+    {"expect rate", "expect rate A..B", ParseExpectRate, Bit(StepKind::ExpectRate),
+     FormatExpectRate},
 };
 const size_t StepTableSize = sizeof StepTable / sizeof StepTable[0];
 

@@ -15,6 +15,7 @@ const char* const HelpParagraphs[] = {
     Word("Keys: P = POWER, M or Space = MODE (held), F = factory settings (as at start), F1 or "
          "? = this help"),
     Word("S = sound off / on, + and - = volume, C = captions of the speech and sounds"),
+    Word("R = the room beside the panel"),
     Word("Any key closes this help."),
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "captions.h"
+#include "room_view.h"
 #include "sdl_sound.h"
 #include "session.h"
 #include "simulator.h"
@@ -150,6 +151,7 @@ bool HandleKey(const SDL_KeyboardEvent& key, bool down) {
 }  // namespace
 
 bool HandleEvent(const SDL_Event& event) {
+    if (RoomViewEvent(event)) return true;
     switch (event.type) {
         case SDL_QUIT:
             Quit = true;

@@ -17,6 +17,7 @@
 #include "i18n.h"
 #include "input.h"
 #include "output_file.h"
+#include "room_view.h"
 #include "sdl_sound.h"
 #include "session.h"
 #include "simulator.h"
@@ -202,6 +203,7 @@ int main(int argc, char** argv) {
     }
     SimSetSoundService(CaptionedSound);
     if (!stopped) Advance(script);
+    RoomViewTick();
     ViewTakeFrame(SimFrame());
     Show();
     int64_t due = NowUs() + SimTickPeriodUs;
@@ -209,9 +211,11 @@ int main(int argc, char** argv) {
     while (!stopped && !QuitRequested() && StopSignal == 0) {
         const int64_t now = NowUs();
         if (now >= due) {
+            RoomViewTick();  // the hand's move, before the tick it counts in
             RunTick();
             DeliverHeldInput();
             Advance(script);
+            RoomViewTick();  // a source the script placed opens the room
             ViewTakeFrame(SimFrame());
             Show();
             due = SimNextTickDue(due, NowUs());

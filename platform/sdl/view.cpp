@@ -11,6 +11,7 @@
 #include "captions.h"
 #include "help_text.h"
 #include "i18n.h"
+#include "room_view.h"
 #include "simulator.h"
 #include "ui_font.h"
 
@@ -27,6 +28,7 @@ int Scale = 1;       // panel pixels to window (output) pixels
 int PixelRatio = 1;  // output pixels per window point (2 on a doubled desktop)
 LcdLook Look = LcdLook::Design;
 int32_t PanelW = 0, PanelH = 0;  // the panel at 1x
+bool RoomShown = false;          // the room beside the panel, as wide as the panel
 
 std::vector<uint32_t> Frame;       // the last frame taken, 1x
 std::vector<uint32_t> Background;  // the panel picture at the scale (empty at 1x)
@@ -251,6 +253,7 @@ int ViewScale() {
 bool ViewPanelAt(int x, int y, int32_t* px, int32_t* py) {
     int w = 0, h = 0;
     SDL_GetWindowSize(Window, &w, &h);
+    if (RoomShown) w = (PanelW * Scale + PixelRatio - 1) / PixelRatio;
     if (x < 0 || y < 0 || x >= w || y >= h) return false;
     *px = x * PixelRatio / Scale;
     *py = y * PixelRatio / Scale;
@@ -286,7 +289,9 @@ void ViewShow(const PanelLook& look) {
     if (look.help) DrawHelp();
     SDL_UpdateTexture(Texture, nullptr, Out.data(), W * 4);
     SDL_RenderClear(Renderer);
-    SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
+    const SDL_Rect panel{0, 0, W, PanelH * Scale};
+    SDL_RenderCopy(Renderer, Texture, nullptr, &panel);
+    if (RoomShown) RoomViewDraw(Renderer, SDL_Rect{W, 0, W, PanelH * Scale}, Scale);
     SDL_RenderPresent(Renderer);
 }
 
@@ -294,4 +299,32 @@ void ViewPointerOverButton(bool over) {
     if (over == HandShown) return;
     HandShown = over;
     SDL_SetCursor(over ? HandCursor : ArrowCursor);
+}
+
+void ViewShowRoom(bool shown) {
+    if (shown == RoomShown) return;
+    RoomShown = shown;
+    const int W = PanelW * Scale * (shown ? 2 : 1), H = PanelH * Scale;
+    const int w = (W + PixelRatio - 1) / PixelRatio;
+    SDL_SetWindowSize(Window, w, (H + PixelRatio - 1) / PixelRatio);
+    // Grown past the screen's right edge: moved left so the room can be seen.
+    SDL_Rect desk;
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(Window, &x, &y);
+    if (shown && SDL_GetDisplayUsableBounds(0, &desk) == 0 && x + w > desk.x + desk.w)
+        SDL_SetWindowPosition(Window, std::max(desk.x, desk.x + desk.w - w), y);
+}
+
+bool ViewRoomShown() {
+    return RoomShown;
+}
+
+SDL_Rect ViewRoomArea() {
+    if (!RoomShown) return SDL_Rect{0, 0, 0, 0};
+    const int w = (PanelW * Scale + PixelRatio - 1) / PixelRatio;
+    return SDL_Rect{w, 0, w, (PanelH * Scale + PixelRatio - 1) / PixelRatio};
+}
+
+int ViewPixelRatio() {
+    return PixelRatio;
 }

@@ -2,6 +2,8 @@
 // buttons, the help overlay, the hand cursor over the buttons, the icon and the placement.
 #pragma once
 
+#include <SDL.h>
+
 #include <cstdint>
 
 #include "app_options.h"
@@ -29,3 +31,11 @@ void ViewTakeFrame(const uint32_t* frame);
 void ViewShow(const PanelLook& look);
 // The hand cursor over a button, the arrow elsewhere.
 void ViewPointerOverButton(bool over);
+// The room beside the panel (room_view.h): shown or not; the window grows by the panel's
+// width to the right while it is shown.
+void ViewShowRoom(bool shown);
+bool ViewRoomShown();
+// The room's area in window points (where mouse events are), empty while it is not shown.
+SDL_Rect ViewRoomArea();
+// Output pixels a window point (2 on a doubled desktop).
+int ViewPixelRatio();

@@ -221,6 +221,7 @@
 
   // One tick: returns the length of its sound in samples.
   function runTick() {
+    if (window.drkRoom) window.drkRoom.beforeTick();  // drk-room.js: the room's script, moves
     sim._WebTick();
     ticks += 1;
     const count = sim._WebSoundCount();
@@ -230,6 +231,7 @@
     releaseAfterTick = [];
     for (const button of releases) queue.push(() => sim._WebRelease(button));
     refresh();
+    if (window.drkRoom) window.drkRoom.afterTick();
     return count;
   }
 
@@ -518,7 +520,7 @@
       async playScenario(name, text) {
         const Actions = ['tick', 'screenshot', 'done', 'failed'];
         if (sim.ccall('WebScenarioBegin', 'number', ['string', 'string'], [name, text]) !== 0) {
-          return { action: 'error', message: sim.UTF8ToString(sim._WebScenarioMessage()) };
+          return { action: 'error', message: sim.UTF8ToString(sim._WebScenarioText()) };
         }
         ticks = 0;
         refresh();
@@ -542,7 +544,7 @@
             const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', wav));
             return {
               action,
-              message: sim.UTF8ToString(sim._WebScenarioMessage()),
+              message: sim.UTF8ToString(sim._WebScenarioText()),
               ticks,
               wavSha256: Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join(''),
             };
@@ -623,6 +625,7 @@
                      (words) => a11y.spoken(words));
     // The window's creation: power-on, the LCD view, the first frame, the tick schedule.
     sim._WebStart();
+    if (window.drkRoom) window.drkRoom.start(sim);
     layout();
     watchRatio();
     refresh();
