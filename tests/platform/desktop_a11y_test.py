@@ -6,8 +6,8 @@ screens); that with captions on (C) the greeting's caption is drawn over the bot
 panel, in English with its gloss and in Russian without; that the help overlay (F1) fills the
 window at scale 1 and 3 in both languages; and that S mutes and - lowers the volume of what
 reaches the (disk) audio driver: the greeting's samples, scaled about the silence level,
-never silence of another length. Writes its screenshots to --shots when given. Exit 77
-(skipped) when Xvfb, xdotool or ImageMagick is missing.
+never silence of another length. Writes its screenshots to --shots when given. Fails when Xvfb, xdotool or
+ImageMagick is missing (scripts/setup installs them).
 """
 import argparse
 import os
@@ -28,8 +28,9 @@ WAIT_S = 120       # a generous bound for one condition on a busy machine
 def need(*tools):
     missing = [t for t in tools if shutil.which(t) is None]
     if missing:
-        print("skipped: missing " + ", ".join(missing))
-        sys.exit(77)
+        # scripts/setup installs them: a missing one fails the run, never skips it.
+        print("FAIL missing " + ", ".join(missing) + " (scripts/setup installs them)")
+        sys.exit(1)
 
 
 class App:

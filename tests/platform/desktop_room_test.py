@@ -7,8 +7,8 @@ recorded session, replayed by the headless runner, ends on the window's LCD and 
 alarm after the hand-over); a script that places a source opens the room (the window doubles
 its width) with the plan drawn; R hides and shows it; the arrow keys (0.1 m, Shift 0.01 m) and
 a drag carry the instrument, each hand move recorded as a `move` step, and the recording
-replays in the runner to the window's final LCD. Exit 77 (skipped) when Xvfb, xdotool or
-ImageMagick is missing.
+replays in the runner to the window's final LCD. Fails when Xvfb, xdotool or
+ImageMagick is missing (scripts/setup installs them).
 """
 import argparse
 import json
@@ -29,8 +29,9 @@ PANEL_W = 251
 def need(*tools):
     missing = [t for t in tools if shutil.which(t) is None]
     if missing:
-        print("skipped: missing " + ", ".join(missing))
-        sys.exit(77)
+        # scripts/setup installs them: a missing one fails the run, never skips it.
+        print("FAIL missing " + ", ".join(missing) + " (scripts/setup installs them)")
+        sys.exit(1)
 
 
 def start_app(path, env, *options):

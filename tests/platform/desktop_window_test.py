@@ -9,8 +9,8 @@ held (the long press's menu opens); the session recorded with --record replayed 
 headless runner to the same final LCD; --scale 2 (a 502 x 888 client area whose clicks still
 hit the buttons); --start reaching a prepared screen faster than real time; and that the
 greeting's samples reached the (disk) audio driver. LCD areas of the window are compared
-pixel for pixel with what the headless runner draws for the same screen. Exit 77 (skipped)
-when Xvfb, xdotool or ImageMagick is missing.
+pixel for pixel with what the headless runner draws for the same screen. Fails when
+Xvfb, xdotool or ImageMagick is missing (scripts/setup installs them).
 """
 import argparse
 import os
@@ -33,8 +33,9 @@ SCREEN = (1280, 1024)
 def need(*tools):
     missing = [t for t in tools if shutil.which(t) is None]
     if missing:
-        print("skipped: missing " + ", ".join(missing))
-        sys.exit(77)
+        # scripts/setup installs them: a missing one fails the run, never skips it.
+        print("FAIL missing " + ", ".join(missing) + " (scripts/setup installs them)")
+        sys.exit(1)
 
 
 class App:
