@@ -18,6 +18,10 @@ const char RunnerUsage[] =
     "                     its tick, silence between, a tick held for its sound's length\n"
     "  --screenshot FILE  write a PNG of the panel at the end\n"
     "  --junit FILE       write a JUnit XML report: one test case per script\n"
+    "  --review FILE      write the review of the run as JSON: presses, screens, speech,\n"
+    "                     tone bursts and alarms at their ticks (one entry per script)\n"
+    "  --report FILE      write the review as one self-contained HTML page with plots;\n"
+    "                     with several --script it opens with a class table\n"
     "  --seed N           a different, repeatable background of detector pulses (0-4294967295)\n"
     "  --say LIST         write the comma-separated speech messages as one sound to --wav,\n"
     "                     without starting the instrument\n"
@@ -117,6 +121,10 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
             if (!once(options.screenshot)) return false;
         } else if (arg == "--junit") {
             if (!once(options.junit)) return false;
+        } else if (arg == "--review") {
+            if (!once(options.review)) return false;
+        } else if (arg == "--report") {
+            if (!once(options.report)) return false;
         } else if (arg == "--say") {
             std::string v;
             if (!value(v)) return false;

@@ -17,6 +17,7 @@
 #include "lcd_text.h"
 #include "output_file.h"
 #include "png_writer.h"
+#include "review.h"
 #include "scenario.h"
 #include "simulator.h"
 #include "trace_writer.h"
@@ -137,6 +138,7 @@ struct Run {
     const RunnerOptions& options;
     OutputFile* trace = nullptr;
     WavTimeline* wav = nullptr;
+    ReviewSession* review = nullptr;  // the script's review, when one is written
     uint64_t tick = 0;
     std::string shownLines;
     std::string line;  // trace line buffer, reused
@@ -174,6 +176,7 @@ struct Run {
             if (!WriteOutput(*trace, line.data(), line.size())) writeError = trace->error;
         }
         if (wav && !AddWavTick(*wav, TickSound)) writeError = wav->error;
+        if (review) ReviewTick(*review);
         if (options.show) Show();
         return writeError.empty();
     }
@@ -181,13 +184,33 @@ struct Run {
 
 enum class Outcome { Passed, Failed, WriteFailed, Interrupted };
 
+// The inputs among steps [from, to), which the player has just performed, for the review.
+void ReviewInputs(ReviewSession& review, const std::vector<Step>& steps, size_t from, size_t to) {
+    for (size_t i = from; i < to && i < steps.size(); ++i) {
+        switch (steps[i].kind) {
+            case StepKind::ModeDown:
+            case StepKind::ModeUp:
+            case StepKind::PressMode:
+            case StepKind::Power:
+            case StepKind::PowerDown:
+            case StepKind::Click:
+                ReviewPress(review, FormatStep(steps[i]));
+                break;
+            default:
+                break;
+        }
+    }
+}
+
 // Plays one script on the instrument as it stands; `failure` gets the message of a failed
 // expect.
 Outcome PlayScript(Run& run, Script& script, std::string& failure) {
     ScenarioPlayer player;
     ScenarioBegin(player, script.name, std::move(script.steps), run.options.seed);
     for (;;) {
+        const size_t from = player.next;
         const ScenarioAction action = ScenarioNext(player);
+        if (run.review) ReviewInputs(*run.review, player.steps, from, player.next);
         switch (action.kind) {
             case ScenarioAction::Tick:
                 if (!run.Tick()) {
@@ -237,8 +260,8 @@ int Say(const RunnerOptions& options) {
 // The combinations of options that would leave something unsaid: each is refused.
 bool OptionsAgree(const RunnerOptions& o, std::string& error) {
     const bool runOptions = !o.scripts.empty() || !o.trace.empty() || !o.screenshot.empty() ||
-                            !o.junit.empty() || o.ticks != 0 || o.show || o.lcd || o.traceSound ||
-                            o.seedSet;
+                            !o.junit.empty() || !o.review.empty() || !o.report.empty() ||
+                            o.ticks != 0 || o.show || o.lcd || o.traceSound || o.seedSet;
     if (o.sayList && (runOptions || !o.wav.empty() || o.realtime)) {
         error = "--say list prints the messages and takes no other option";
     } else if (o.saySet && runOptions) {
@@ -332,6 +355,8 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.wav.empty()) outputs.push_back({"--wav", options.wav});
     if (!options.screenshot.empty()) outputs.push_back({"--screenshot", options.screenshot});
     if (!options.junit.empty()) outputs.push_back({"--junit", options.junit});
+    if (!options.review.empty()) outputs.push_back({"--review", options.review});
+    if (!options.report.empty()) outputs.push_back({"--report", options.report});
     for (const Script& s : scripts) {
         for (const Step& step : s.steps) {
             if (step.kind == StepKind::Screenshot) {
@@ -341,8 +366,10 @@ int RunnerMain(int argc, const char* const* argv) {
             }
         }
     }
-    if (options.trace == "-" && options.junit == "-") {
-        Message("--trace and --junit both on standard output");
+    if ((options.trace == "-") + (options.junit == "-") + (options.review == "-") +
+            (options.report == "-") >
+        1) {
+        Message("only one of --trace, --junit, --review and --report can be standard output");
         return ExitUsage;
     }
     std::map<std::string, std::string> taken;  // file key -> what uses it
@@ -387,6 +414,8 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.wav.empty()) run.wav = &wav;
 
     std::vector<JunitCase> cases;
+    const bool reviewed = !options.review.empty() || !options.report.empty();
+    std::vector<ReviewSession> reviews(reviewed ? scripts.size() : 0);
     int exitCode = ExitOk;
     int stoppedBy = 0;
     for (size_t k = 0; k < scripts.size(); ++k) {
@@ -402,6 +431,10 @@ int RunnerMain(int argc, const char* const* argv) {
         }
         if (k != 0) SimReset();
         if (options.seedSet) SimSeed(options.seed);
+        if (reviewed) {
+            ReviewBegin(reviews[k], script.name, options.seedSet, options.seed);
+            run.review = &reviews[k];
+        }
         run.tick = 0;
         run.shownLines.clear();
         run.due = SteadyUs() + TickPeriodUs;
@@ -412,6 +445,7 @@ int RunnerMain(int argc, const char* const* argv) {
         std::string failure;
         const Outcome outcome = PlayScript(run, script, failure);
         report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
+        if (reviewed) ReviewEnd(reviews[k]);
         if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
         switch (outcome) {
             case Outcome::Passed:
@@ -458,6 +492,12 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.junit.empty()) {
         const std::string xml = JunitReport(cases);
         if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
+            writeErrors.push_back(error);
+    }
+    for (const auto& [path, text] :
+         {std::pair{options.review, reviewed ? ReviewJson(reviews) : std::string()},
+          std::pair{options.report, reviewed ? ReviewHtml(reviews) : std::string()}}) {
+        if (!path.empty() && !WriteWholeOutput(path, text.data(), text.size(), error))
             writeErrors.push_back(error);
     }
     if (std::fflush(stdout) != 0) writeErrors.push_back("standard output: write failed");
