@@ -1,8 +1,11 @@
 #include "options.h"
 
 #include "scenario.h"
+#include "steps.h"
 
-const char RunnerUsage[] =
+namespace {
+
+const char RunnerUsageStart[] =
     "Usage: drk20vt5p-headless [OPTIONS]\n"
     "Runs the DRK-20VT5P simulator without a window.\n"
     "\n"
@@ -28,12 +31,11 @@ const char RunnerUsage[] =
     "  --say list         print the speech messages with their numbers and words\n"
     "  --version          print the program's version\n"
     "  --help             show this help\n"
-    "\n"
-    "Scenario steps: tick N | wait D(ms|s|min) | mode down | mode up | press mode [N] |\n"
-    "  power | click X Y [left|right] | pulses N | source R | screenshot FILE |\n"
-    "  expect lcd \"LINE1\" \"LINE2\" | wait until lcd \"LINE1\" \"LINE2\" within D |\n"
-    "  expect said \"WORDS\" | expect tone | expect no tone | expect clicks N[..M] |\n"
-    "  expect silence | expect backlight on|off | expect cursor N|off\n"
+    "\n";
+
+// After the steps (StepUsageText).
+const char RunnerUsageEnd[] =
+    "  D is a time with unit ms, s or min (e.g. 2.5s, 20ms, 1 min)\n"
     "\n"
     "Exit codes:\n"
     "  0    the run completed and every expect held\n"
@@ -41,8 +43,6 @@ const char RunnerUsage[] =
     "  2    usage, script or output-path error, found before the first tick; nothing written\n"
     "  4    an output could not be written (the message names it; it is left as it was)\n"
     "  130  stopped by SIGINT, 143 by SIGTERM: the outputs hold the run up to the last tick\n";
-
-namespace {
 
 constexpr uint64_t MaxTicks = StepMaxTicks;
 
@@ -61,6 +61,10 @@ bool ParseSayList(const std::string& text, std::vector<uint8_t>& list) {
 }
 
 }  // namespace
+
+std::string RunnerUsage() {
+    return RunnerUsageStart + StepUsageText(88) + RunnerUsageEnd;
+}
 
 bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& options,
                         std::string& error) {

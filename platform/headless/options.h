@@ -31,7 +31,8 @@ struct RunnerOptions {
 bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& options,
                         std::string& error);
 
-extern const char RunnerUsage[];
+// The --help text.
+std::string RunnerUsage();
 
 // The runner's exit codes.
 inline constexpr int ExitOk = 0;

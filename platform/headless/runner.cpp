@@ -291,11 +291,11 @@ int RunnerMain(int argc, const char* const* argv) {
     std::string error;
     if (!ParseRunnerOptions(argc, argv, options, error)) {
         Message("%s", error.c_str());
-        std::fputs(RunnerUsage, stderr);
+        std::fputs(RunnerUsage().c_str(), stderr);
         return ExitUsage;
     }
     if (options.help) {
-        std::fputs(RunnerUsage, stdout);
+        std::fputs(RunnerUsage().c_str(), stdout);
         return ExitOk;
     }
     if (options.version) {

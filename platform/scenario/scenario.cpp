@@ -2,16 +2,18 @@
 
 #include <cctype>
 
+#include "steps.h"
+
 namespace {
 
 constexpr uint64_t MaxTicks = StepMaxTicks;
-constexpr uint64_t MaxSourceMilli = 2000000;  // source R: at most 2000 pulses a second
-constexpr uint64_t MaxClicks = 1000000000ULL;
 
 // Splits a line into words; a word in double quotes may hold blanks, \" and \\. `raw` gets
 // each word as written (for a quoted word: between the quotes, escapes kept).
-bool SplitWords(const std::string& line, std::vector<std::string>& words,
-                std::vector<std::string>& raw, std::vector<bool>& quoted, std::string& error) {
+bool SplitWords(const std::string& line, StepWords& split, std::string& error) {
+    std::vector<std::string>& words = split.w;
+    std::vector<std::string>& raw = split.raw;
+    std::vector<bool>& quoted = split.quoted;
     size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
@@ -51,6 +53,7 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words,
             quoted.push_back(false);
         }
     }
+    split.n = words.size();
     return true;
 }
 
@@ -67,70 +70,6 @@ size_t Utf8Length(const std::string& s, size_t i) {
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
     if (n == 2 && b < 0xC2) return 0;  // overlong
     return n;
-}
-
-// An LCD line as written between the quotes: \" and \\ escape, \? is a question mark, ? any
-// cell. False when it is not 12 cells.
-bool ParseLcdLine(const std::string& raw, std::string* cells, std::string& error) {
-    std::vector<std::string> parts;  // each cell, "" for any
-    std::string plain;               // the run of literal text not yet split
-    auto flush = [&]() {
-        for (std::string& c : SplitCells(plain)) parts.push_back(LookAlikeText(c));
-        plain.clear();
-    };
-    for (size_t i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
-        if (c == '\\' && i + 1 < raw.size() &&
-            (raw[i + 1] == '"' || raw[i + 1] == '\\' || raw[i + 1] == '?')) {
-            plain.push_back(raw[++i]);
-        } else if (c == '?') {
-            flush();
-            parts.push_back(std::string());
-        } else {
-            plain.push_back(c);
-        }
-    }
-    flush();
-    if (parts.size() != static_cast<size_t>(StepLineCells)) {
-        error = "\"" + PrintableText(raw) + "\" is " + std::to_string(parts.size()) +
-                " cells, not " + std::to_string(StepLineCells);
-        return false;
-    }
-    for (int k = 0; k < StepLineCells; ++k) cells[k] = parts[static_cast<size_t>(k)];
-    return true;
-}
-
-// A rate of pulses a second with at most three decimals, in thousandths.
-bool ParseRate(const std::string& text, uint64_t& milli) {
-    const size_t point = text.find('.');
-    const std::string whole = text.substr(0, point);
-    std::string frac = point == std::string::npos ? std::string() : text.substr(point + 1);
-    if (point != std::string::npos && frac.empty()) return false;
-    if (frac.size() > 3) return false;
-    while (frac.size() < 3) frac.push_back('0');
-    uint64_t w, f;
-    if (!ParseCount(whole, MaxSourceMilli / 1000, w) || !ParseCount(frac, 999, f)) return false;
-    milli = w * 1000 + f;
-    return milli <= MaxSourceMilli;
-}
-
-std::string RateText(uint64_t milli) {
-    std::string s = std::to_string(milli / 1000);
-    if (milli % 1000 != 0) {
-        std::string frac = std::to_string(1000 + milli % 1000).substr(1);
-        while (frac.back() == '0') frac.pop_back();
-        s += "." + frac;
-    }
-    return s;
-}
-
-std::string Quoted(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        out.push_back(c);
-    }
-    return out + "\"";
 }
 
 }  // namespace
@@ -277,154 +216,22 @@ ParseResult ParseScenario(const std::string& name, const std::string& text) {
         ++lineNo;
         if (line.find('\0') != std::string::npos) return fail("NUL byte in line");
 
-        std::vector<std::string> w, raw;
-        std::vector<bool> quoted;
+        StepWords words;
         std::string error;
-        if (!SplitWords(line, w, raw, quoted, error)) return fail(error);
-        if (w.empty() || (!quoted[0] && w[0][0] == '#')) {
+        if (!SplitWords(line, words, error)) return fail(error);
+        if (words.n == 0 || (!words.quoted[0] && words.w[0][0] == '#')) {
             if (end == text.size()) break;
             continue;
         }
+        const StepRow* row = FindStepRow(words);
+        if (row == nullptr) {
+            const std::string names = words.quoted[0] ? std::string() : StepNamesAfter(words.w[0]);
+            if (!names.empty()) return fail("expected: " + words.w[0] + " " + names);
+            return fail("unknown step '" + PrintableText(words.w[0]) + "'");
+        }
         Step step{};
         step.line = lineNo;
-        const std::string& verb = quoted[0] ? std::string() : w[0];
-        const size_t n = w.size();
-        auto word = [&](size_t k, const char* expected) {
-            return k < n && !quoted[k] && w[k] == expected;
-        };
-        if (verb == "tick") {
-            if (n != 2 || !ParseCount(w[1], MaxTicks, step.count)) return fail("expected: tick N");
-            step.kind = StepKind::Tick;
-        } else if (verb == "wait" && word(1, "until")) {
-            // wait until lcd "LINE1" "LINE2" within D
-            const char* usage = "expected: wait until lcd \"LINE1\" \"LINE2\" within D";
-            if (n < 7 || n > 8 || !word(2, "lcd") || !quoted[3] || !quoted[4] ||
-                !word(5, "within")) {
-                return fail(usage);
-            }
-            for (size_t k = 6; k < n; ++k) step.duration += (k > 6 ? " " : "") + w[k];
-            if (!ParseDuration(step.duration, step.count)) {
-                return fail("expected: within D with unit ms, s or min (e.g. within 5s)");
-            }
-            for (int l = 0; l < 2; ++l) {
-                if (!ParseLcdLine(raw[3 + static_cast<size_t>(l)], step.cells + l * StepLineCells,
-                                  error)) {
-                    return fail("wait until lcd: " + error);
-                }
-                step.text[l] = raw[3 + static_cast<size_t>(l)];
-            }
-            step.kind = StepKind::WaitUntilLcd;
-        } else if (verb == "wait") {
-            std::string d;
-            for (size_t k = 1; k < n; ++k) d += (k > 1 ? " " : "") + w[k];
-            if (n < 2 || n > 3 || !ParseDuration(d, step.count)) {
-                return fail("expected: wait D with unit ms, s or min (e.g. wait 2.5s)");
-            }
-            step.kind = StepKind::Tick;
-        } else if (verb == "mode") {
-            if (n == 2 && w[1] == "down") {
-                step.kind = StepKind::ModeDown;
-            } else if (n == 2 && w[1] == "up") {
-                step.kind = StepKind::ModeUp;
-            } else {
-                return fail("expected: mode down | mode up");
-            }
-        } else if (verb == "press") {
-            if (n < 2 || n > 3 || w[1] != "mode") return fail("expected: press mode [N]");
-            step.count = 1;
-            if (n == 3 && !ParseCount(w[2], MaxTicks, step.count)) {
-                return fail("expected: press mode [N], N a whole number of ticks");
-            }
-            step.kind = StepKind::PressMode;
-        } else if (verb == "power") {
-            if (n == 1) {
-                step.kind = StepKind::Power;
-            } else if (n == 2 && w[1] == "down") {
-                step.kind = StepKind::PowerDown;
-            } else {
-                return fail("expected: power | power down");
-            }
-        } else if (verb == "click") {
-            uint64_t x, y;
-            if (n < 3 || n > 4 || !ParseCount(w[1], 65535, x) || !ParseCount(w[2], 65535, y) ||
-                (n == 4 && w[3] != "left" && w[3] != "right")) {
-                return fail("expected: click X Y [left|right]");
-            }
-            step.kind = StepKind::Click;
-            step.x = static_cast<uint32_t>(x);
-            step.y = static_cast<uint32_t>(y);
-        } else if (verb == "expect" && word(1, "lcd")) {
-            if (n != 4 || !quoted[2] || !quoted[3]) {
-                return fail("expected: expect lcd \"LINE1\" \"LINE2\"");
-            }
-            for (int l = 0; l < 2; ++l) {
-                if (!ParseLcdLine(raw[2 + static_cast<size_t>(l)], step.cells + l * StepLineCells,
-                                  error)) {
-                    return fail("expect lcd: " + error);
-                }
-                step.text[l] = raw[2 + static_cast<size_t>(l)];
-            }
-            step.kind = StepKind::ExpectLcd;
-        } else if (verb == "expect" && word(1, "said")) {
-            if (n != 3 || !quoted[2]) return fail("expected: expect said \"WORDS\"");
-            step.kind = StepKind::ExpectSaid;
-            step.text[0] = w[2];
-        } else if (verb == "expect" && (word(1, "tone") || word(1, "no"))) {
-            step.on = w[1] == "tone";
-            if ((step.on && n != 2) || (!step.on && (n != 3 || !word(2, "tone")))) {
-                return fail("expected: expect tone | expect no tone");
-            }
-            step.kind = StepKind::ExpectTone;
-        } else if (verb == "expect" && word(1, "clicks")) {
-            const std::string range = n == 3 ? w[2] : std::string();
-            const size_t dots = range.find("..");
-            bool ok = n == 3;
-            if (ok && dots == std::string::npos) {
-                ok = ParseCount(range, MaxClicks, step.count);
-                step.upTo = step.count;
-            } else if (ok) {
-                ok = ParseCount(range.substr(0, dots), MaxClicks, step.count) &&
-                     ParseCount(range.substr(dots + 2), MaxClicks, step.upTo) &&
-                     step.count <= step.upTo;
-            }
-            if (!ok) return fail("expected: expect clicks N | expect clicks N..M (N <= M)");
-            step.kind = StepKind::ExpectClicks;
-        } else if (verb == "expect" && word(1, "silence")) {
-            if (n != 2) return fail("expected: expect silence");
-            step.kind = StepKind::ExpectSilence;
-        } else if (verb == "expect" && word(1, "backlight")) {
-            if (n != 3 || quoted[2] || (w[2] != "on" && w[2] != "off")) {
-                return fail("expected: expect backlight on | expect backlight off");
-            }
-            step.on = w[2] == "on";
-            step.kind = StepKind::ExpectBacklight;
-        } else if (verb == "expect" && word(1, "cursor")) {
-            step.on = !(n == 3 && w[2] == "off");
-            if (n != 3 || quoted[2] || (step.on && !ParseCount(w[2], StepCells - 1, step.count))) {
-                return fail("expected: expect cursor N (a cell, 0-23) | expect cursor off");
-            }
-            step.kind = StepKind::ExpectCursor;
-        } else if (verb == "expect") {
-            return fail(
-                "expected: expect lcd | said | tone | no tone | clicks | silence | backlight | "
-                "cursor");
-        } else if (verb == "screenshot") {
-            if (n != 2 || w[1].empty()) return fail("expected: screenshot FILE");
-            step.kind = StepKind::Screenshot;
-            step.text[0] = w[1];
-        } else if (verb == "pulses") {
-            if (n != 2 || !ParseCount(w[1], 255, step.count) || step.count == 0) {
-                return fail("expected: pulses N with N from 1 to 255");
-            }
-            step.kind = StepKind::Pulses;
-        } else if (verb == "source") {
-            if (n != 2 || quoted[1] || !ParseRate(w[1], step.count)) {
-                return fail("expected: source R, R pulses a second from 0 to 2000 (e.g. 12.5)");
-            }
-            step.kind = StepKind::Source;
-        } else {
-            return fail("unknown step '" + PrintableText(w[0]) + "'");
-        }
+        if (!row->parse(words, step, error)) return fail(error);
         result.steps.push_back(std::move(step));
         if (end == text.size()) break;
     }
@@ -432,45 +239,6 @@ ParseResult ParseScenario(const std::string& name, const std::string& text) {
 }
 
 std::string FormatStep(const Step& s) {
-    switch (s.kind) {
-        case StepKind::Tick:
-            return "tick " + std::to_string(s.count);
-        case StepKind::ModeDown:
-            return "mode down";
-        case StepKind::ModeUp:
-            return "mode up";
-        case StepKind::PressMode:
-            return "press mode " + std::to_string(s.count);
-        case StepKind::Power:
-            return "power";
-        case StepKind::PowerDown:
-            return "power down";
-        case StepKind::Click:
-            return "click " + std::to_string(s.x) + " " + std::to_string(s.y);
-        case StepKind::ExpectLcd:
-            return "expect lcd \"" + s.text[0] + "\" \"" + s.text[1] + "\"";
-        case StepKind::WaitUntilLcd:
-            return "wait until lcd \"" + s.text[0] + "\" \"" + s.text[1] + "\" within " +
-                   s.duration;
-        case StepKind::Screenshot:
-            return "screenshot " + Quoted(s.text[0]);
-        case StepKind::Pulses:
-            return "pulses " + std::to_string(s.count);
-        case StepKind::ExpectSaid:
-            return "expect said " + Quoted(s.text[0]);
-        case StepKind::ExpectTone:
-            return s.on ? "expect tone" : "expect no tone";
-        case StepKind::ExpectClicks:
-            return "expect clicks " + std::to_string(s.count) +
-                   (s.upTo != s.count ? ".." + std::to_string(s.upTo) : std::string());
-        case StepKind::ExpectSilence:
-            return "expect silence";
-        case StepKind::ExpectBacklight:
-            return s.on ? "expect backlight on" : "expect backlight off";
-        case StepKind::ExpectCursor:
-            return s.on ? "expect cursor " + std::to_string(s.count) : "expect cursor off";
-        case StepKind::Source:
-            return "source " + RateText(s.count);
-    }
-    return std::string();
+    const StepRow* row = StepRowOf(s.kind);
+    return row == nullptr ? std::string() : row->format(s);
 }

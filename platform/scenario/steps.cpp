@@ -1,0 +1,432 @@
+#include "steps.h"
+
+namespace {
+
+constexpr uint64_t MaxTicks = StepMaxTicks;
+constexpr uint64_t MaxSourceMilli = 2000000;  // source R: at most 2000 pulses a second
+constexpr uint64_t MaxClicks = 1000000000ULL;
+
+// An LCD line as written between the quotes: \" and \\ escape, \? is a question mark, ? any
+// cell. False when it is not 12 cells.
+bool ParseLcdLine(const std::string& raw, std::string* cells, std::string& error) {
+    std::vector<std::string> parts;  // each cell, "" for any
+    std::string plain;               // the run of literal text not yet split
+    auto flush = [&]() {
+        for (std::string& c : SplitCells(plain)) parts.push_back(LookAlikeText(c));
+        plain.clear();
+    };
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\\' && i + 1 < raw.size() &&
+            (raw[i + 1] == '"' || raw[i + 1] == '\\' || raw[i + 1] == '?')) {
+            plain.push_back(raw[++i]);
+        } else if (c == '?') {
+            flush();
+            parts.push_back(std::string());
+        } else {
+            plain.push_back(c);
+        }
+    }
+    flush();
+    if (parts.size() != static_cast<size_t>(StepLineCells)) {
+        error = "\"" + PrintableText(raw) + "\" is " + std::to_string(parts.size()) +
+                " cells, not " + std::to_string(StepLineCells);
+        return false;
+    }
+    for (int k = 0; k < StepLineCells; ++k) cells[k] = parts[static_cast<size_t>(k)];
+    return true;
+}
+
+// The two LCD lines in words `first` and `first` + 1; `what` starts the message.
+bool ParseLcdLines(const StepWords& s, size_t first, Step& step, const char* what,
+                   std::string& error) {
+    for (int l = 0; l < 2; ++l) {
+        const std::string& raw = s.raw[first + static_cast<size_t>(l)];
+        if (!ParseLcdLine(raw, step.cells + l * StepLineCells, error)) {
+            error = std::string(what) + ": " + error;
+            return false;
+        }
+        step.text[l] = raw;
+    }
+    return true;
+}
+
+// A rate of pulses a second with at most three decimals, in thousandths.
+bool ParseRate(const std::string& text, uint64_t& milli) {
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    std::string frac = point == std::string::npos ? std::string() : text.substr(point + 1);
+    if (point != std::string::npos && frac.empty()) return false;
+    if (frac.size() > 3) return false;
+    while (frac.size() < 3) frac.push_back('0');
+    uint64_t w, f;
+    if (!ParseCount(whole, MaxSourceMilli / 1000, w) || !ParseCount(frac, 999, f)) return false;
+    milli = w * 1000 + f;
+    return milli <= MaxSourceMilli;
+}
+
+std::string RateText(uint64_t milli) {
+    std::string s = std::to_string(milli / 1000);
+    if (milli % 1000 != 0) {
+        std::string frac = std::to_string(1000 + milli % 1000).substr(1);
+        while (frac.back() == '0') frac.pop_back();
+        s += "." + frac;
+    }
+    return s;
+}
+
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
+// Words from..n-1 joined by single blanks.
+std::string Joined(const StepWords& s, size_t from) {
+    std::string out;
+    for (size_t k = from; k < s.n; ++k) out += (k > from ? " " : "") + s.w[k];
+    return out;
+}
+
+bool Failed(std::string& error, const char* message) {
+    error = message;
+    return false;
+}
+
+// tick N
+bool ParseTick(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2 || !ParseCount(s.w[1], MaxTicks, step.count))
+        return Failed(error, "expected: tick N");
+    step.kind = StepKind::Tick;
+    return true;
+}
+std::string FormatTick(const Step& s) {
+    return "tick " + std::to_string(s.count);
+}
+
+// wait D
+bool ParseWait(const StepWords& s, Step& step, std::string& error) {
+    if (s.n < 2 || s.n > 3 || !ParseDuration(Joined(s, 1), step.count))
+        return Failed(error, "expected: wait D with unit ms, s or min (e.g. wait 2.5s)");
+    step.kind = StepKind::Tick;
+    return true;
+}
+
+// wait until lcd "LINE1" "LINE2" within D
+bool ParseWaitUntil(const StepWords& s, Step& step, std::string& error) {
+    if (s.n < 7 || s.n > 8 || !s.Is(2, "lcd") || !s.quoted[3] || !s.quoted[4] ||
+        !s.Is(5, "within")) {
+        return Failed(error, "expected: wait until lcd \"LINE1\" \"LINE2\" within D");
+    }
+    step.duration = Joined(s, 6);
+    if (!ParseDuration(step.duration, step.count))
+        return Failed(error, "expected: within D with unit ms, s or min (e.g. within 5s)");
+    if (!ParseLcdLines(s, 3, step, "wait until lcd", error)) return false;
+    step.kind = StepKind::WaitUntilLcd;
+    return true;
+}
+std::string FormatWaitUntil(const Step& s) {
+    return "wait until lcd \"" + s.text[0] + "\" \"" + s.text[1] + "\" within " + s.duration;
+}
+
+// mode down | mode up
+bool ParseMode(const StepWords& s, Step& step, std::string& error) {
+    if (s.n == 2 && s.w[1] == "down") {
+        step.kind = StepKind::ModeDown;
+    } else if (s.n == 2 && s.w[1] == "up") {
+        step.kind = StepKind::ModeUp;
+    } else {
+        return Failed(error, "expected: mode down | mode up");
+    }
+    return true;
+}
+std::string FormatMode(const Step& s) {
+    return s.kind == StepKind::ModeDown ? "mode down" : "mode up";
+}
+
+// press mode [N]
+bool ParsePress(const StepWords& s, Step& step, std::string& error) {
+    if (s.n < 2 || s.n > 3 || s.w[1] != "mode") return Failed(error, "expected: press mode [N]");
+    step.count = 1;
+    if (s.n == 3 && !ParseCount(s.w[2], MaxTicks, step.count))
+        return Failed(error, "expected: press mode [N], N a whole number of ticks");
+    step.kind = StepKind::PressMode;
+    return true;
+}
+std::string FormatPress(const Step& s) {
+    return "press mode " + std::to_string(s.count);
+}
+
+// power | power down
+bool ParsePower(const StepWords& s, Step& step, std::string& error) {
+    if (s.n == 1) {
+        step.kind = StepKind::Power;
+    } else if (s.n == 2 && s.w[1] == "down") {
+        step.kind = StepKind::PowerDown;
+    } else {
+        return Failed(error, "expected: power | power down");
+    }
+    return true;
+}
+std::string FormatPower(const Step& s) {
+    return s.kind == StepKind::Power ? "power" : "power down";
+}
+
+// click X Y [left|right]; written without its button (either acts the same)
+bool ParseClick(const StepWords& s, Step& step, std::string& error) {
+    uint64_t x, y;
+    if (s.n < 3 || s.n > 4 || !ParseCount(s.w[1], 65535, x) || !ParseCount(s.w[2], 65535, y) ||
+        (s.n == 4 && s.w[3] != "left" && s.w[3] != "right")) {
+        return Failed(error, "expected: click X Y [left|right]");
+    }
+    step.kind = StepKind::Click;
+    step.x = static_cast<uint32_t>(x);
+    step.y = static_cast<uint32_t>(y);
+    return true;
+}
+std::string FormatClick(const Step& s) {
+    return "click " + std::to_string(s.x) + " " + std::to_string(s.y);
+}
+
+// pulses N
+bool ParsePulses(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2 || !ParseCount(s.w[1], 255, step.count) || step.count == 0)
+        return Failed(error, "expected: pulses N with N from 1 to 255");
+    step.kind = StepKind::Pulses;
+    return true;
+}
+std::string FormatPulses(const Step& s) {
+    return "pulses " + std::to_string(s.count);
+}
+
+// source R
+bool ParseSource(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2 || s.quoted[1] || !ParseRate(s.w[1], step.count))
+        return Failed(error, "expected: source R, R pulses a second from 0 to 2000 (e.g. 12.5)");
+    step.kind = StepKind::Source;
+    return true;
+}
+std::string FormatSource(const Step& s) {
+    return "source " + RateText(s.count);
+}
+
+// screenshot FILE
+bool ParseScreenshot(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2 || s.w[1].empty()) return Failed(error, "expected: screenshot FILE");
+    step.kind = StepKind::Screenshot;
+    step.text[0] = s.w[1];
+    return true;
+}
+std::string FormatScreenshot(const Step& s) {
+    return "screenshot " + Quoted(s.text[0]);
+}
+
+// expect lcd "LINE1" "LINE2"
+bool ParseExpectLcd(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 4 || !s.quoted[2] || !s.quoted[3])
+        return Failed(error, "expected: expect lcd \"LINE1\" \"LINE2\"");
+    if (!ParseLcdLines(s, 2, step, "expect lcd", error)) return false;
+    step.kind = StepKind::ExpectLcd;
+    return true;
+}
+std::string FormatExpectLcd(const Step& s) {
+    return "expect lcd \"" + s.text[0] + "\" \"" + s.text[1] + "\"";
+}
+
+// expect said "WORDS"
+bool ParseExpectSaid(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 3 || !s.quoted[2]) return Failed(error, "expected: expect said \"WORDS\"");
+    step.kind = StepKind::ExpectSaid;
+    step.text[0] = s.w[2];
+    return true;
+}
+std::string FormatExpectSaid(const Step& s) {
+    return "expect said " + Quoted(s.text[0]);
+}
+
+// expect tone | expect no tone
+bool ParseExpectTone(const StepWords& s, Step& step, std::string& error) {
+    step.on = s.w[1] == "tone";
+    if ((step.on && s.n != 2) || (!step.on && (s.n != 3 || !s.Is(2, "tone"))))
+        return Failed(error, "expected: expect tone | expect no tone");
+    step.kind = StepKind::ExpectTone;
+    return true;
+}
+std::string FormatExpectTone(const Step& s) {
+    return s.on ? "expect tone" : "expect no tone";
+}
+
+// expect clicks N | expect clicks N..M
+bool ParseExpectClicks(const StepWords& s, Step& step, std::string& error) {
+    const std::string range = s.n == 3 ? s.w[2] : std::string();
+    const size_t dots = range.find("..");
+    bool ok = s.n == 3;
+    if (ok && dots == std::string::npos) {
+        ok = ParseCount(range, MaxClicks, step.count);
+        step.upTo = step.count;
+    } else if (ok) {
+        ok = ParseCount(range.substr(0, dots), MaxClicks, step.count) &&
+             ParseCount(range.substr(dots + 2), MaxClicks, step.upTo) && step.count <= step.upTo;
+    }
+    if (!ok) return Failed(error, "expected: expect clicks N | expect clicks N..M (N <= M)");
+    step.kind = StepKind::ExpectClicks;
+    return true;
+}
+std::string FormatExpectClicks(const Step& s) {
+    return "expect clicks " + std::to_string(s.count) +
+           (s.upTo != s.count ? ".." + std::to_string(s.upTo) : std::string());
+}
+
+// expect silence
+bool ParseExpectSilence(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2) return Failed(error, "expected: expect silence");
+    step.kind = StepKind::ExpectSilence;
+    return true;
+}
+std::string FormatExpectSilence(const Step&) {
+    return "expect silence";
+}
+
+// expect backlight on|off
+bool ParseExpectBacklight(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 3 || s.quoted[2] || (s.w[2] != "on" && s.w[2] != "off"))
+        return Failed(error, "expected: expect backlight on | expect backlight off");
+    step.on = s.w[2] == "on";
+    step.kind = StepKind::ExpectBacklight;
+    return true;
+}
+std::string FormatExpectBacklight(const Step& s) {
+    return s.on ? "expect backlight on" : "expect backlight off";
+}
+
+// expect cursor N|off
+bool ParseExpectCursor(const StepWords& s, Step& step, std::string& error) {
+    step.on = !(s.n == 3 && s.w[2] == "off");
+    if (s.n != 3 || s.quoted[2] || (step.on && !ParseCount(s.w[2], StepCells - 1, step.count)))
+        return Failed(error, "expected: expect cursor N (a cell, 0-23) | expect cursor off");
+    step.kind = StepKind::ExpectCursor;
+    return true;
+}
+std::string FormatExpectCursor(const Step& s) {
+    return s.on ? "expect cursor " + std::to_string(s.count) : "expect cursor off";
+}
+
+constexpr uint32_t Bit(StepKind kind) {
+    return StepKindBit(kind);
+}
+
+// The first `k` + 1 words of a name ("expect no tone", 1: "no"); "" past its end.
+std::string NameWord(const char* name, size_t k) {
+    const std::string s = name;
+    size_t start = 0;
+    for (size_t i = 0; i < k; ++i) {
+        start = s.find(' ', start);
+        if (start == std::string::npos) return std::string();
+        ++start;
+    }
+    const size_t end = s.find(' ', start);
+    return s.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+}  // namespace
+
+// In the order --help lists them.
+const StepRow StepTable[] = {
+    {"tick", "tick N", ParseTick, Bit(StepKind::Tick), FormatTick},
+    {"wait", "wait D", ParseWait, 0, nullptr},
+    {"mode", "mode down | mode up", ParseMode, Bit(StepKind::ModeDown) | Bit(StepKind::ModeUp),
+     FormatMode},
+    {"press", "press mode [N]", ParsePress, Bit(StepKind::PressMode), FormatPress},
+    {"power", "power | power down", ParsePower, Bit(StepKind::Power) | Bit(StepKind::PowerDown),
+     FormatPower},
+    {"click", "click X Y [left|right]", ParseClick, Bit(StepKind::Click), FormatClick},
+    {"pulses", "pulses N", ParsePulses, Bit(StepKind::Pulses), FormatPulses},
+    {"source", "source R", ParseSource, Bit(StepKind::Source), FormatSource},
+    {"screenshot", "screenshot FILE", ParseScreenshot, Bit(StepKind::Screenshot), FormatScreenshot},
+    {"expect lcd", "expect lcd \"LINE1\" \"LINE2\"", ParseExpectLcd, Bit(StepKind::ExpectLcd),
+     FormatExpectLcd},
+    {"wait until lcd", "wait until lcd \"LINE1\" \"LINE2\" within D", ParseWaitUntil,
+     Bit(StepKind::WaitUntilLcd), FormatWaitUntil},
+    {"expect said", "expect said \"WORDS\"", ParseExpectSaid, Bit(StepKind::ExpectSaid),
+     FormatExpectSaid},
+    {"expect tone", "expect tone", ParseExpectTone, Bit(StepKind::ExpectTone), FormatExpectTone},
+    {"expect no tone", "expect no tone", ParseExpectTone, 0, nullptr},
+    {"expect clicks", "expect clicks N | expect clicks N..M", ParseExpectClicks,
+     Bit(StepKind::ExpectClicks), FormatExpectClicks},
+    {"expect silence", "expect silence", ParseExpectSilence, Bit(StepKind::ExpectSilence),
+     FormatExpectSilence},
+    {"expect backlight", "expect backlight on|off", ParseExpectBacklight,
+     Bit(StepKind::ExpectBacklight), FormatExpectBacklight},
+    {"expect cursor", "expect cursor N|off", ParseExpectCursor, Bit(StepKind::ExpectCursor),
+     FormatExpectCursor},
+};
+const size_t StepTableSize = sizeof StepTable / sizeof StepTable[0];
+
+const StepRow* FindStepRow(const StepWords& words) {
+    const StepRow* found = nullptr;
+    for (const StepRow& row : StepTable) {
+        const std::string second = NameWord(row.name, 1);
+        if (!words.Is(0, NameWord(row.name, 0).c_str())) continue;
+        if (!second.empty() && !words.Is(1, second.c_str())) continue;
+        if (!second.empty()) return &row;  // two words beat one
+        found = &row;
+    }
+    return found;
+}
+
+const StepRow* StepRowOf(StepKind kind) {
+    for (const StepRow& row : StepTable)
+        if ((row.kinds & StepKindBit(kind)) != 0) return &row;
+    return nullptr;
+}
+
+std::vector<std::string> StepForms(const StepRow& row) {
+    std::vector<std::string> forms;
+    const std::string usage = row.usage;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = usage.find(" | ", start);
+        forms.push_back(usage.substr(start, bar == std::string::npos ? bar : bar - start));
+        if (bar == std::string::npos) return forms;
+        start = bar + 3;
+    }
+}
+
+std::string StepUsageText(size_t width) {
+    std::string text = "Scenario steps:";
+    size_t column = text.size();
+    bool first = true;
+    for (const StepRow& row : StepTable) {
+        for (const std::string& form : StepForms(row)) {
+            // A line that would pass the width ends in " |"; the next starts with two blanks.
+            if (first) {
+                text += " ";
+                column += 1;
+            } else if (column + 3 + form.size() + 2 > width) {
+                text += " |\n  ";
+                column = 2;
+            } else {
+                text += " | ";
+                column += 3;
+            }
+            text += form;  // the forms are ASCII: one column a byte
+            column += form.size();
+            first = false;
+        }
+    }
+    return text + "\n";
+}
+
+// The message for a line whose first word starts only steps of two words: their names.
+std::string StepNamesAfter(const std::string& verb) {
+    std::string names;
+    for (const StepRow& row : StepTable) {
+        const std::string name = row.name;
+        if (NameWord(row.name, 0) != verb || NameWord(row.name, 1).empty()) continue;
+        names += (names.empty() ? "" : " | ") + name.substr(verb.size() + 1);
+    }
+    return names;
+}
