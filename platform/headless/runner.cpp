@@ -204,8 +204,7 @@ void ReviewInputs(ReviewSession& review, const std::vector<Step>& steps, size_t 
 
 // Plays one script on the instrument as it stands; `failure` gets the message of a failed
 // expect.
-Outcome PlayScript(Run& run, Script& script, std::string& failure) {
-    ScenarioPlayer player;
+Outcome PlayScript(Run& run, Script& script, std::string& failure, ScenarioPlayer& player) {
     ScenarioBegin(player, script.name, std::move(script.steps), run.options.seed);
     for (;;) {
         const size_t from = player.next;
@@ -337,6 +336,14 @@ int RunnerMain(int argc, const char* const* argv) {
         script.steps = std::move(parsed.steps);
         scripts.push_back(std::move(script));
     }
+    for (const Script& s : scripts) {
+        uint32_t seed;
+        if (options.seedSet && ScenarioSeed(s.steps, seed)) {
+            Message("%s sets its own seed: --seed would override it; give one or the other",
+                    PrintableText(s.name).c_str());
+            return ExitUsage;
+        }
+    }
     if (scripts.empty()) scripts.push_back(Script{"", "run", {}});
     // --ticks: after each script, with its `source` still in place.
     for (Script& s : scripts) {
@@ -430,9 +437,11 @@ int RunnerMain(int argc, const char* const* argv) {
             continue;
         }
         if (k != 0) SimReset();
-        if (options.seedSet) SimSeed(options.seed);
+        uint32_t seed = options.seed;
+        const bool seeded = ScenarioSeed(script.steps, seed) || options.seedSet;
+        if (seeded) SimSeed(seed);
         if (reviewed) {
-            ReviewBegin(reviews[k], script.name, options.seedSet, options.seed);
+            ReviewBegin(reviews[k], script.name, seeded, seed);
             run.review = &reviews[k];
         }
         run.tick = 0;
@@ -443,9 +452,19 @@ int RunnerMain(int argc, const char* const* argv) {
         const int64_t started = SteadyUs();
         SimStart();
         std::string failure;
-        const Outcome outcome = PlayScript(run, script, failure);
+        ScenarioPlayer player;
+        const Outcome outcome = PlayScript(run, script, failure, player);
         report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
-        if (reviewed) ReviewEnd(reviews[k]);
+        if (reviewed) {
+            for (const GoalState& g : player.goals) {
+                reviews[k].goals.push_back(ReviewGoal{g.step->line, g.step->points,
+                                                      g.step->goalText, g.step->duration, g.met,
+                                                      g.tick, g.lcd[0] + "\n" + g.lcd[1]});
+            }
+            reviews[k].passSet = player.passSet;
+            reviews[k].passMark = player.passMark;
+            ReviewEnd(reviews[k]);
+        }
         if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
         switch (outcome) {
             case Outcome::Passed:

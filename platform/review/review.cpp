@@ -157,10 +157,15 @@ const char* KindName(ReviewKind kind) {
 
 struct Summary {
     uint64_t presses = 0, screens = 0, said = 0, bursts = 0, alarmTicks = 0;
+    uint64_t score = 0, most = 0;  // the met goals' points, all goals' points
 };
 
 Summary Summarize(const ReviewSession& s) {
     Summary m;
+    for (const ReviewGoal& g : s.goals) {
+        m.most += g.points;
+        if (g.met) m.score += g.points;
+    }
     for (const ReviewEvent& e : s.events) {
         if (e.kind == ReviewPressed) ++m.presses;
         if (e.kind == ReviewScreen) ++m.screens;
@@ -169,6 +174,12 @@ Summary Summarize(const ReviewSession& s) {
         if (e.kind == ReviewAlarm) m.alarmTicks += e.until - e.tick + 1;
     }
     return m;
+}
+
+// "passed", "failed", or "" without a pass mark.
+std::string Verdict(const ReviewSession& s, const Summary& m) {
+    if (!s.passSet) return "";
+    return m.score >= s.passMark ? "passed" : "failed";
 }
 
 // --- Plots -----------------------------------------------------------------------------------
@@ -428,6 +439,24 @@ std::string ReviewJson(const std::vector<ReviewSession>& sessions) {
         Json(out, s.name);
         out += ",\"seed\":" + (s.seedSet ? Num(s.seed) : std::string("null"));
         out += ",\"ticks\":" + Num(s.ticks) + ",\"time\":\"" + TickTimeText(s.ticks) + "\"";
+        out += ",\"score\":" + Num(m.score) + ",\"most\":" + Num(m.most) +
+               ",\"pass\":" + (s.passSet ? Num(s.passMark) : std::string("null")) +
+               ",\"result\":" + (s.passSet ? "\"" + Verdict(s, m) + "\"" : std::string("null"));
+        out += ",\"goals\":[";
+        for (size_t i = 0; i < s.goals.size(); ++i) {
+            const ReviewGoal& g = s.goals[i];
+            out += i ? ",\n" : "\n";
+            out += "{\"line\":" + Num(static_cast<uint64_t>(g.line)) +
+                   ",\"points\":" + Num(g.points) + ",\"text\":";
+            Json(out, g.text);
+            out += ",\"within\":";
+            Json(out, g.within);
+            out += std::string(",\"met\":") + (g.met ? "true" : "false");
+            if (g.met)
+                out += ",\"tick\":" + Num(g.tick) + ",\"time\":\"" + TickTimeText(g.tick) + "\"";
+            out += "}";
+        }
+        out += "]";
         out += ",\"presses\":" + Num(m.presses) + ",\"announcements\":" + Num(m.said) +
                ",\"tone_bursts\":" + Num(m.bursts) + ",\"alarm_ticks\":" + Num(m.alarmTicks) +
                ",\"clicks\":" + Num(s.clicks);
@@ -501,15 +530,18 @@ std::string ReviewHtml(const std::vector<ReviewSession>& sessions) {
     if (sessions.size() > 1) {
         out +=
             "<h2>Class</h2>\n<table class=\"class\">\n<tr><th>Session</th><th>Length</th>"
-            "<th>Presses</th><th>Announcements</th><th>Tone bursts</th><th>Alarm time</th>"
-            "</tr>\n";
+            "<th>Score</th><th>Result</th><th>Goals met</th><th>Presses</th>"
+            "<th>Announcements</th><th>Tone bursts</th><th>Alarm time</th></tr>\n";
         for (const ReviewSession& s : sessions) {
             const Summary m = Summarize(s);
             out += "<tr><td>";
             Html(out, s.name);
+            std::string met;
+            for (const ReviewGoal& g : s.goals) met += g.met ? "\u2713" : "\u2717";
             out += "</td><td class=\"n\">" + TickTimeText(s.ticks) + "</td><td class=\"n\">" +
-                   Num(m.presses) + "</td><td class=\"n\">" + Num(m.said) +
-                   "</td><td class=\"n\">" + Num(m.bursts) + "</td><td class=\"n\">" +
+                   Num(m.score) + " / " + Num(m.most) + "</td><td>" + Verdict(s, m) + "</td><td>" +
+                   met + "</td><td class=\"n\">" + Num(m.presses) + "</td><td class=\"n\">" +
+                   Num(m.said) + "</td><td class=\"n\">" + Num(m.bursts) + "</td><td class=\"n\">" +
                    TickTimeText(m.alarmTicks) + "</td></tr>\n";
         }
         out += "</table>\n";
@@ -527,6 +559,25 @@ std::string ReviewHtml(const std::vector<ReviewSession>& sessions) {
                "</dd><dt>Alarm time</dt><dd>" + TickTimeText(m.alarmTicks) +
                "</dd><dt>Detector clicks heard</dt><dd>" + Num(s.clicks) + "</dd></dl>\n";
 
+        if (!s.goals.empty()) {
+            out += "<h3>Goals: " + Num(m.score) + " of " + Num(m.most) + " points";
+            if (s.passSet) out += ", " + Num(s.passMark) + " to pass: " + Verdict(s, m);
+            out +=
+                "</h3>\n<table class=\"goals\">\n<tr><th>Goal</th><th>Points</th><th>Within"
+                "</th><th>Met</th><th>Display then</th></tr>\n";
+            for (const ReviewGoal& g : s.goals) {
+                out += "<tr><td>";
+                Html(out, g.text);
+                out += "</td><td class=\"n\">" + Num(g.points) + "</td><td>";
+                Html(out, g.within);
+                out += "</td><td>" +
+                       (g.met ? "met at " + TickTimeText(g.tick) : std::string("not met")) +
+                       "</td><td>";
+                if (g.met) Lcd(out, g.lcd);
+                out += "</td></tr>\n";
+            }
+            out += "</table>\n";
+        }
         out +=
             "<h3>The reading as shown</h3>\n<p class=\"key\"><span style=\"background:"
             "#1f5fbf\"></span>reading<span style=\"background:#f3b0b0\"></span>alarm"

@@ -38,6 +38,17 @@ struct ReviewEvent {
     std::vector<uint8_t> messages;  // ReviewSaid: the message numbers
 };
 
+// A goal of the script and whether the run met it.
+struct ReviewGoal {
+    int line;
+    uint32_t points;
+    std::string text;
+    std::string within;  // as written
+    bool met;
+    uint64_t tick;    // met: the tick count then
+    std::string lcd;  // met: "LINE1\nLINE2" then
+};
+
 // The reading as the display shows it: a number and a unit on the second line.
 inline constexpr int32_t ReviewNoReading = -1;
 
@@ -52,6 +63,9 @@ struct ReviewSession {
     std::vector<uint16_t> pulses;     // a tick each: detector pulses drawn
     std::vector<ReviewEvent> events;  // in tick order once ReviewEnd has run
     uint64_t clicks = 0;              // detector clicks heard
+    std::vector<ReviewGoal> goals;    // set by the front end from the player at the end
+    bool passSet = false;
+    uint64_t passMark = 0;
     // What the last tick left, to see the next change.
     uint8_t cells[24] = {};
     bool seen = false;

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "scenario.h"
+#include "simulator.h"
 
 struct ScenarioAction {
     enum Kind : uint8_t { Tick, Screenshot, Done, Failed };
@@ -54,6 +55,16 @@ struct HeardSound {
     int sinceLine = 0;              // the line of the last sound check, 0 the start
 };
 
+// A goal of the script (a `goal` step) as the run has met it or not.
+struct GoalState {
+    const Step* step;
+    uint64_t from = 0;  // the tick count when its line came
+    bool open = true;   // still watched: not met and its time not up
+    bool met = false;
+    uint64_t tick = 0;   // met: the tick count then
+    std::string lcd[2];  // met: the LCD lines then
+};
+
 struct ScenarioPlayer {
     std::string name;  // the script's name in messages
     std::vector<Step> steps;
@@ -69,7 +80,11 @@ struct ScenarioPlayer {
     uint64_t sourceMilli = 0;
     std::mt19937 sourceGenerator;
     double sourceNext = 0;
-    ScenarioAction failure{};  // kept once an expectation has failed
+    std::vector<GoalState> goals;  // in the order of their lines
+    bool passSet = false;          // a `pass` step has set the pass mark
+    uint64_t passMark = 0;
+    SimSoundReport tickSound{};  // what the last tick played, for the goals' sound checks
+    ScenarioAction failure{};    // kept once an expectation has failed
     bool failed = false;
 };
 
@@ -79,6 +94,9 @@ void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> s
                    uint32_t seed = 0);
 // Plays up to the next thing the caller must do (see above).
 ScenarioAction ScenarioNext(ScenarioPlayer& player);
+
+// The seed a `seed` step sets (true), or false when the steps set none.
+bool ScenarioSeed(const std::vector<Step>& steps, uint32_t& seed);
 
 // The most ticks the steps can run (a wait until counted with its limit).
 uint64_t ScenarioMaxTicks(const std::vector<Step>& steps);

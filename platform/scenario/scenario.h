@@ -25,7 +25,9 @@ enum class StepKind {
     ExpectSilence,
     ExpectBacklight,
     ExpectCursor,
-    Source
+    Source,
+    Pass,  // pass POINTS: the score a drill needs
+    Seed   // seed N: the detector's background for the run (before every other step)
 };
 
 inline constexpr uint64_t StepMaxTicks = 1000000000ULL;  // about 3 years of instrument time
@@ -48,7 +50,14 @@ struct Step {
     // ExpectLcd, WaitUntilLcd: what each cell must show, as its text with look-alike letters
     // made one (LookAlikeText); "" for a cell that may show anything.
     std::string cells[StepCells];
-    std::string duration;  // WaitUntilLcd: the limit as written
+    std::string duration;  // WaitUntilLcd: the limit as written; a goal: its D as written
+    // A goal (goal POINTS "TEXT" within D: CHECK): the step is its check (an expect kind)
+    // that never fails the run; met at the first tick from its line, within `within` ticks,
+    // at which the check holds. Pass: the points in `count`; Seed: the seed in `count`.
+    bool goal = false;
+    uint32_t points = 0;
+    uint64_t within = 0;
+    std::string goalText;
 };
 
 struct ParseResult {
