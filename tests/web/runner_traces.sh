@@ -27,7 +27,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 passed=0 failed=0
-for script in tests/golden/*.scn tests/scenarios/*.scn; do
+for script in tests/golden/*.scn tests/scenarios/*.scn tests/drills/*.scn; do
   name=$(basename "$(dirname "$script")")-$(basename "$script" .scn)
   ok=1
   for side in native node; do
