@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The review of a class: 30 one-hour sessions (each its own presses: the modes walked, the
-# menu opened and left, at times of its own) reviewed by the headless runner in one run, with
-# --review and --report, against the same 30 sessions run without a review, side by side and
-# interleaved. Processor time (user + system) of the whole process, best of three. Goal: the
+# The review of a class: 30 one-hour sessions of one drill (the same seed and goals; each
+# session its own presses: the modes walked, the menu opened and left, at times of its own)
+# reviewed by the headless runner in one run, with --review and --report, against the same
+# 30 sessions run without a review, side by side and interleaved. Processor time (user + system) of the whole process, best of three. Goal: the
 # reviewed class under 0.5 s of one core.
 #
 # Usage: bench/class_review.sh [BUILD_DIR]   (default build/release)
@@ -19,6 +19,11 @@ args=()
 for k in $(seq 1 30); do
   f=$tmp/trainee-$k.scn
   {
+    echo "seed 2026"
+    echo "pass 20"
+    echo 'goal 10 "Beta flux" within 5 min: lcd "БЕТА????????" "????????????"'
+    echo 'goal 10 "The menu" within 10 min: lcd "УСТАНОВКИ???" "ВЫХОД???????"'
+    echo 'goal 10 "The alarm" within 60 min: tone'
     echo "tick 28"
     echo "wait $((k * 7))s"
     for m in 1 2 3 4 5; do echo "press mode 3"; echo "tick $((10 + k))"; done
