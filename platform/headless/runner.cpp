@@ -456,7 +456,7 @@ int RunnerMain(int argc, const char* const* argv) {
         const Outcome outcome = PlayScript(run, script, failure, player);
         report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
         if (reviewed) {
-            for (const GoalState& g : player.goals) {
+            for (const GoalState& g : ScenarioGoals(player)) {
                 reviews[k].goals.push_back(ReviewGoal{g.step->line, g.step->points,
                                                       g.step->goalText, g.step->duration, g.met,
                                                       g.tick, g.lcd[0] + "\n" + g.lcd[1]});

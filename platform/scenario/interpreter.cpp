@@ -212,6 +212,23 @@ void WatchGoals(ScenarioPlayer& p, bool ticked) {
 
 }  // namespace
 
+std::vector<GoalState> ScenarioGoals(const ScenarioPlayer& player) {
+    std::vector<GoalState> all;
+    size_t reached = 0;
+    for (const Step& s : player.steps) {
+        if (!s.goal) continue;
+        if (reached < player.goals.size() && player.goals[reached].step == &s) {
+            all.push_back(player.goals[reached++]);
+        } else {
+            GoalState g;
+            g.step = &s;
+            g.open = false;
+            all.push_back(g);
+        }
+    }
+    return all;
+}
+
 bool ScenarioSeed(const std::vector<Step>& steps, uint32_t& seed) {
     for (const Step& s : steps) {
         if (s.kind == StepKind::Seed) {

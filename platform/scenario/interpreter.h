@@ -95,6 +95,10 @@ void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> s
 // Plays up to the next thing the caller must do (see above).
 ScenarioAction ScenarioNext(ScenarioPlayer& player);
 
+// Every goal of the steps, in their order: as the run has met it or not, a goal whose line
+// the run never reached (it ended or failed before) not met.
+std::vector<GoalState> ScenarioGoals(const ScenarioPlayer& player);
+
 // The seed a `seed` step sets (true), or false when the steps set none.
 bool ScenarioSeed(const std::vector<Step>& steps, uint32_t& seed);
 

@@ -18,6 +18,7 @@ struct Input {
 std::deque<Input> Held;
 bool Holding = false;
 bool Quit = false;
+bool EndKey = false;
 bool Help = false;
 
 // What the window shows of the person's hands: a mouse button down on POWER, the P key, and
@@ -102,6 +103,10 @@ bool HandleKey(const SDL_KeyboardEvent& key, bool down) {
         Help = true;
         return true;
     }
+    if (sym == SDLK_END) {
+        EndKey = true;
+        return false;
+    }
     if (sym == SDLK_p) {
         PowerKey = true;
         Give(Input{InputKind::PowerKey});
@@ -183,6 +188,10 @@ PanelLook CurrentLook() {
     look.pressed[SimMode] = Holding || !Held.empty() ? ModeByPerson : SimModeHeld();
     look.help = Help;
     return look;
+}
+
+bool EndPressed() {
+    return EndKey;
 }
 
 bool QuitRequested() {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app_options.h"
+#include "drill.h"
 #include "input.h"
 #include "sdl_sound.h"
 #include "session.h"
@@ -66,6 +67,7 @@ void RunTick() {
     SimTick();
     HoldInput(false);
     RecordTick();
+    DrillTick();
 }
 
 struct Script {
@@ -111,6 +113,16 @@ int main(int argc, char** argv) {
         if (!LoadScript(options.script, script.player)) return 2;
         script.playing = true;
     }
+    bool seeded = false;
+    uint32_t seed = 0;
+    if (!options.drill.empty()) {
+        if (!options.script.empty()) {
+            std::fprintf(stderr, "drk20vt5p: --drill plays its own timeline: not with --script\n");
+            return 2;
+        }
+        if (!BeginDrill(options.drill, script.player, seeded, seed)) return 2;
+        script.playing = true;
+    }
 
     // A button released outside the window leaves MODE held, as on the original platform.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
@@ -138,6 +150,7 @@ int main(int argc, char** argv) {
 
     // Window creation: power-on, the LCD view, the 100 ms timer.
     SimUseCarriedResources();
+    if (seeded) SimSeed(seed);
     SimStart();
     // A prepared situation: the start script as fast as the processor allows, silent.
     SimSetSoundService(nullptr);
@@ -148,7 +161,8 @@ int main(int argc, char** argv) {
     Show();
     int64_t due = NowUs() + TickPeriodUs;
 
-    while (!QuitRequested()) {
+    while (!QuitRequested() && !(!options.drill.empty() &&
+                                 (EndPressed() || DrillOver(script.player, !script.playing)))) {
         const int64_t now = NowUs();
         if (now >= due) {
             RunTick();
@@ -164,6 +178,7 @@ int main(int argc, char** argv) {
         if (SDL_WaitEventTimeout(&event, waitMs) && HandleEvent(event)) Show();
     }
     EndRecording();
+    EndDrill(script.player, options.record);
     CloseSdlSound();
     CloseView();
     SDL_Quit();

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <vector>
 
+#include "drill.h"
 #include "lcd_text.h"
 #include "simulator.h"
 
@@ -47,7 +48,12 @@ void RecordStarted(const Step& step) {
             RecordStep("mode down");
             if (step.count == 0) RecordStep("mode up");
             break;
+        case StepKind::Seed:
+        case StepKind::Pass:
+            RecordStep(FormatStep(step));
+            break;
         default:
+            if (step.goal) RecordStep(FormatStep(step));  // a drill's goal, at its tick
             break;  // waits run ticks, which are recorded as they run; checks give nothing
     }
 }
@@ -71,6 +77,7 @@ bool BeginRecording(const std::string& path) {
 }
 
 void RecordStep(const std::string& line) {
+    DrillStep(line);
     if (!Recording) return;
     if (TicksPending != 0)
         std::fprintf(Recording, "tick %llu\n", static_cast<unsigned long long>(TicksPending));
@@ -130,7 +137,7 @@ ScenarioAction PlayScript(ScenarioPlayer& player) {
             const Step& step = player.steps[i];
             RecordStarted(step);
             const bool failedHere = action.kind == ScenarioAction::Failed && action.step == &step;
-            if (step.kind == StepKind::ExpectLcd && !failedHere) {
+            if (step.kind == StepKind::ExpectLcd && !step.goal && !failedHere) {
                 std::printf("drk20vt5p: %s:%d: expect lcd held (after tick %llu)\n",
                             player.name.c_str(), step.line,
                             static_cast<unsigned long long>(player.tick));
