@@ -12,10 +12,10 @@ flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -g 
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DDRK_BUILD_TESTS=OFF \
   -DDRK_BUILD_BENCH=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
-cmake --build "$dir" -j2 --target drk_headless_lib drk_scenario drk_core
+cmake --build "$dir" -j2 --target drk_headless_lib drk_io drk_scenario drk_core
 clang++ -std=c++20 -Wall -Wextra -Werror -I. -fsanitize=fuzzer,address,undefined \
   -fno-sanitize-recover=all -g -O1 fuzz/runner_fuzz.cpp \
-  "$dir"/platform/headless/libdrk_headless_lib.a \
+  "$dir"/platform/headless/libdrk_headless_lib.a "$dir"/platform/io/libdrk_io.a \
   "$dir"/platform/scenario/libdrk_scenario.a "$dir"/libdrk_core.a -lpthread \
   -o "$dir"/runner_fuzz
 

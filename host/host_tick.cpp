@@ -59,6 +59,7 @@ void HostTick() {
         for (auto& cell : LcdCells) cell.store(LcdSpace, std::memory_order_relaxed);
         LcdCursorOn.store(0);
         BacklightOn.store(0);
+        CheckSourcePulses = 0;  // what the detector had not yet counted goes with the power
         CloseFirmwareThread();
         FirmwareRunning.store(0);
     }

@@ -128,6 +128,9 @@ bool SimModeHeld() {
 }
 
 void SimCheckSource(uint32_t pulses) {
+    // A detector without power counts nothing: pulses held to it while off are lost, not
+    // stored up for the next power-on.
+    if (FirmwareRunning.load() == 0) return;
     CheckSourcePulses += pulses;
 }
 

@@ -16,7 +16,7 @@ inline constexpr int32_t PowerOnPulsePhase = 3276;  // so the first tick draws a
 extern int32_t PulsePhase;       // time accumulator, 1/32768 s
 extern uint32_t PulsesLastTick;  // pulses the last tick drew, the check source's included
 // Pulses of a check source held to the detector, added to the next tick, at most 255 a tick
-// with the rest in the ticks after it (host thread only).
+// with the rest in the ticks after it; emptied by a power-off (host thread only).
 extern uint32_t CheckSourcePulses;
 // The standard library's generator, default-constructed and never seeded, so every run and
 // every platform draws the same pulses. 15 bits of each draw are used.

@@ -36,10 +36,12 @@ void TimerIsr() {
     // Tone, or the quiet start of the call.
     if (toSecond > ToneEnd && AlarmTone.load(Relaxed) != 0) {
         SoundReady.store(0, Relaxed);
+        // A burst's first call, or the first sample of an emptied buffer: a power-on empties
+        // it while a burst is under way, and the rest of that burst is played and counted.
+        if (toSecond == SecondReload || SampleCount.load(Relaxed) == 0) ++SampleBufferLog.tones;
         const uint8_t phase = static_cast<uint8_t>(~TonePhase.load(Relaxed));
         TonePhase.store(phase, Relaxed);
         OutputLevel(phase == 0x00 ? 178 : 78);
-        if (toSecond == SecondReload) ++SampleBufferLog.tones;  // a burst's first call
     } else {
         if (toSecond <= ToneEnd) AlarmTone.store(0, Relaxed);
         if (ClickCountdown.load(Relaxed) == 0) SoundReady.store(1, Relaxed);

@@ -82,6 +82,8 @@ void SimLcdBox(int32_t box[4]);
 bool SimModeHeld();
 
 // Extra detector pulses from a check source: added to the next ticks, at most 255 a tick.
+// While the instrument is off they are dropped, and a power-off drops those not yet added:
+// nothing is stored up for the next power-on.
 void SimCheckSource(uint32_t pulses);
 
 // --- Output --------------------------------------------------------------------------------

@@ -25,6 +25,9 @@ const char RunnerUsageStart[] =
     "                     tone bursts and alarms at their ticks (one entry per script)\n"
     "  --report FILE      write the review as one self-contained HTML page with plots;\n"
     "                     with several --script it opens with a class table\n"
+    "  --junit-attachments DIR\n"
+    "                     for each failed script, its panel (PNG) and sound (WAV) at the\n"
+    "                     failure in DIR, named in the report as attachments\n"
     "  --seed N           a different, repeatable background of detector pulses (0-4294967295)\n"
     "  --say LIST         write the comma-separated speech messages as one sound to --wav,\n"
     "                     without starting the instrument\n"
@@ -129,6 +132,8 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
             if (!once(options.review)) return false;
         } else if (arg == "--report") {
             if (!once(options.report)) return false;
+        } else if (arg == "--junit-attachments") {
+            if (!once(options.junitAttachments)) return false;
         } else if (arg == "--say") {
             std::string v;
             if (!value(v)) return false;

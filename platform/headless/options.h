@@ -14,6 +14,7 @@ struct RunnerOptions {
     std::string junit;                 // "" none
     std::string review;                // "" none: the review as JSON
     std::string report;                // "" none: the review as one HTML page
+    std::string junitAttachments;      // "" none: the folder of a failed script's PNG and WAV
     std::vector<uint8_t> say;
     bool saySet = false;   // --say LIST
     bool sayList = false;  // --say list
@@ -39,4 +40,4 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitExpectFailed = 1;  // an expect or wait until did not hold
 inline constexpr int ExitUsage = 2;         // usage, script or output-path error, before any tick
 inline constexpr int ExitWriteFailed = 4;  // an output could not be written during or after the run
-inline constexpr int ExitSignalBase = 128;  // + the signal: 130 SIGINT, 143 SIGTERM
+inline constexpr int ExitSignalBase = 128;  // + the signal: 129 HUP, 130 INT, 131 QUIT, 143 TERM

@@ -1,13 +1,12 @@
 #include "runner.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -16,30 +15,20 @@
 #include "junit_writer.h"
 #include "lcd_text.h"
 #include "output_file.h"
-#include "png_writer.h"
+#include "panel_png.h"
 #include "review.h"
 #include "scenario.h"
+#include "script_reader.h"
 #include "simulator.h"
+#include "stop_signals.h"
 #include "trace_writer.h"
 #include "voice_texts.h"
 #include "wav_writer.h"
 
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-
 namespace {
 
-constexpr size_t MaxScriptBytes = 16u << 20;  // 16 MiB: far more than any script
-constexpr int64_t SampleUs = 125;             // one 8000 Hz sample
-constexpr int64_t SleepSliceUs = 20000;       // a stop request is seen within this while waiting
-
-// SIGINT or SIGTERM, set by the handler and read between ticks.
-volatile std::sig_atomic_t StopSignal = 0;
-
-extern "C" void OnStopSignal(int signal) {
-    StopSignal = signal;
-}
+constexpr int64_t SampleUs = 125;        // one 8000 Hz sample
+constexpr int64_t SleepSliceUs = 20000;  // a stop request is seen within this while waiting
 
 void Message(const char* format, ...) {
     std::fflush(stdout);
@@ -65,66 +54,34 @@ void SleepUntil(int64_t until) {
     }
 }
 
-const char* SignalName(int signal) {
-    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
-}
-
-// A script's text: a regular file, a pipe or standard input ("-"), at most MaxScriptBytes.
-bool ReadScript(const std::string& path, std::string& text, std::string& error) {
-    int fd = 0;
-    if (path == "-") {
-        struct stat st;
-        if (fstat(0, &st) != 0) {
-            error = "standard input is closed";
-            return false;
-        }
-    } else {
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            error = "it is a directory";
-            return false;
-        }
-        if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
-            error = "it is a device, not a file";
-            return false;
-        }
-        fd = open(path.c_str(), O_RDONLY | O_BINARY);
-        if (fd < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-    }
-    char buffer[65536];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        if (text.size() + static_cast<size_t>(n) > MaxScriptBytes) {
-            error = "it is larger than 16 MiB";
-            ok = false;
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    if (fd != 0) close(fd);
-    return ok;
-}
-
 struct Script {
     std::string path;  // as given, "-" standard input
     std::string name;  // in messages
     std::vector<Step> steps;
+    std::string error;  // a script that cannot be read or parsed (a JUnit error case)
+    int errorLine = 0;
 };
+
+// The line of a script error "NAME:LINE: ...", 0 when it has none.
+int ErrorLine(const std::string& name, const std::string& error) {
+    const std::string prefix = PrintableText(name) + ":";
+    if (error.compare(0, prefix.size(), prefix) != 0) return 0;
+    return std::atoi(error.c_str() + prefix.size());
+}
+
+// A file name for an attachment of the script: its number in the run and its base name,
+// letters, digits and . - _ kept.
+std::string AttachmentName(size_t index, const std::string& path, const char* extension) {
+    std::string base = path.substr(path.find_last_of("/\\") + 1);
+    if (base.empty() || base == "-") base = "stdin";
+    for (char& c : base) {
+        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        if (!keep) c = '_';
+    }
+    if (base.size() > 80) base.resize(80);
+    return std::to_string(index + 1) + "-" + base + extension;
+}
 
 // One output of the run, for the checks before the first tick.
 struct NamedOutput {
@@ -138,7 +95,8 @@ struct Run {
     const RunnerOptions& options;
     OutputFile* trace = nullptr;
     WavTimeline* wav = nullptr;
-    ReviewSession* review = nullptr;  // the script's review, when one is written
+    ReviewSession* review = nullptr;     // the script's review, when one is written
+    WavTimeline* attachedWav = nullptr;  // --junit-attachments: the script's sound so far
     uint64_t tick = 0;
     std::string shownLines;
     std::string line;  // trace line buffer, reused
@@ -151,8 +109,8 @@ struct Run {
         std::string lines = LcdLineText(0) + "|" + LcdLineText(1);
         if (lines == shownLines) return;
         shownLines = lines;
-        std::printf("%s [%s] [%s]\n", TickTimeText(tick).c_str(), LcdLineText(0).c_str(),
-                    LcdLineText(1).c_str());
+        std::printf("%s [%s] [%s]\n", TickTimeText(tick).c_str(), ScreenLineText(0).c_str(),
+                    ScreenLineText(1).c_str());
         std::fflush(stdout);
     }
 
@@ -177,6 +135,7 @@ struct Run {
         }
         if (wav && !AddWavTick(*wav, TickSound)) writeError = wav->error;
         if (review) ReviewTick(*review);
+        if (attachedWav) AddWavTick(*attachedWav, TickSound);  // its error is kept in it
         if (options.show) Show();
         return writeError.empty();
     }
@@ -203,8 +162,9 @@ void ReviewInputs(ReviewSession& review, const std::vector<Step>& steps, size_t 
 }
 
 // Plays one script on the instrument as it stands; `failure` gets the message of a failed
-// expect.
-Outcome PlayScript(Run& run, Script& script, std::string& failure, ScenarioPlayer& player) {
+// expect and `line` its step's line.
+Outcome PlayScript(Run& run, Script& script, std::string& failure, int& line,
+                   ScenarioPlayer& player) {
     ScenarioBegin(player, script.name, std::move(script.steps), run.options.seed);
     for (;;) {
         const size_t from = player.next;
@@ -225,6 +185,7 @@ Outcome PlayScript(Run& run, Script& script, std::string& failure, ScenarioPlaye
                 break;
             case ScenarioAction::Failed:
                 failure = action.message;
+                line = action.step ? action.step->line : 0;
                 return Outcome::Failed;
             case ScenarioAction::Done:
                 return Outcome::Passed;
@@ -232,12 +193,27 @@ Outcome PlayScript(Run& run, Script& script, std::string& failure, ScenarioPlaye
     }
 }
 
+// The end of a run that printed only to standard output: exit 4 with the reason when a
+// write to it failed.
+int StandardOutputDone() {
+    std::string error;
+    if (FlushStandardOutput(error)) return ExitOk;
+    Message("%s", error.c_str());
+    return ExitWriteFailed;
+}
+
+// Before the first tick: a stop signal ends the program with nothing written.
+int StoppedBeforeRun() {
+    Message("stopped by %s before the first tick; nothing written", StopSignalName(StopSignal));
+    return ExitSignalBase + StopSignal;
+}
+
 // --say: the messages as one sound, without starting the instrument.
 int Say(const RunnerOptions& options) {
     if (options.sayList) {
         for (int n = 0; n < VoiceTextCount; ++n)
             std::printf("%d\t%s\n", n, VoiceMessageText(static_cast<uint8_t>(n)).c_str());
-        return std::fflush(stdout) == 0 ? ExitOk : ExitWriteFailed;
+        return StandardOutputDone();
     }
     std::string error;
     if (!CheckOutputPath(options.wav, error)) {
@@ -270,6 +246,12 @@ bool OptionsAgree(const RunnerOptions& o, std::string& error) {
             "--show, --lcd or --seed";
     } else if (o.saySet && o.wav.empty()) {
         error = "--say needs --wav FILE to write the sound to";
+    } else if (o.junit == "-" && (o.trace == "-" || o.lcd || o.show)) {
+        error =
+            "--junit - takes standard output for the report alone: not with --trace -, "
+            "--lcd or --show";
+    } else if (!o.junitAttachments.empty() && o.junit.empty()) {
+        error = "--junit-attachments needs --junit FILE";
     } else if (o.traceSound && o.trace.empty()) {
         error = "--trace-sound needs --trace FILE";
     } else if (o.scripts.size() > 1 &&
@@ -295,19 +277,17 @@ int RunnerMain(int argc, const char* const* argv) {
     }
     if (options.help) {
         std::fputs(RunnerUsage().c_str(), stdout);
-        return ExitOk;
+        return StandardOutputDone();
     }
     if (options.version) {
         std::printf("drk20vt5p-headless %s\n", SimVersion());
-        return ExitOk;
+        return StandardOutputDone();
     }
     if (!OptionsAgree(options, error)) {
         Message("%s", error.c_str());
         return ExitUsage;
     }
-    StopSignal = 0;
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
+    InstallStopSignals();
     SimUseCarriedResources();
     InstallRecordingSoundService();
     if (options.saySet || options.sayList) return Say(options);
@@ -315,25 +295,33 @@ int RunnerMain(int argc, const char* const* argv) {
     // Everything is checked before the first tick and before any output file is written.
     std::vector<Script> scripts;
     for (const std::string& path : options.scripts) {
-        Script script{path, path == "-" ? "<stdin>" : path, {}};
+        Script script{path, path == "-" ? "<stdin>" : path, {}, {}, 0};
         for (const Script& s : scripts) {
             if (path == "-" && s.path == "-") {
                 Message("standard input can be only one --script");
                 return ExitUsage;
             }
         }
+        // With --junit a script that cannot be read or parsed is an error case of the report
+        // and the others run; without, nothing runs.
         std::string text;
-        if (!ReadScript(path, text, error)) {
-            Message("%s:0: cannot read the script file: %s", PrintableText(script.name).c_str(),
-                    error.c_str());
-            return ExitUsage;
+        if (!ReadScriptFile(path, PrintableText(script.name), text, error)) {
+            if (StopSignal != 0) return StoppedBeforeRun();
+            script.error = error;
+            script.errorLine = ErrorLine(script.name, error);
+        } else {
+            ParseResult parsed = ParseScenario(script.name, text);
+            if (parsed.ok) {
+                script.steps = std::move(parsed.steps);
+            } else {
+                script.error = parsed.error;
+                script.errorLine = ErrorLine(script.name, parsed.error);
+            }
         }
-        ParseResult parsed = ParseScenario(script.name, text);
-        if (!parsed.ok) {
-            Message("%s", parsed.error.c_str());
-            return ExitUsage;
+        if (!script.error.empty()) {
+            Message("%s", script.error.c_str());
+            if (options.junit.empty()) return ExitUsage;
         }
-        script.steps = std::move(parsed.steps);
         scripts.push_back(std::move(script));
     }
     for (const Script& s : scripts) {
@@ -344,7 +332,9 @@ int RunnerMain(int argc, const char* const* argv) {
             return ExitUsage;
         }
     }
-    if (scripts.empty()) scripts.push_back(Script{"", "run", {}});
+    int scriptErrors = 0;
+    for (const Script& s : scripts) scriptErrors += !s.error.empty();
+    if (scripts.empty()) scripts.push_back(Script{"", "run", {}, {}, 0});
     // --ticks: after each script, with its `source` still in place.
     for (Script& s : scripts) {
         if (options.ticks != 0) {
@@ -364,6 +354,21 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.junit.empty()) outputs.push_back({"--junit", options.junit});
     if (!options.review.empty()) outputs.push_back({"--review", options.review});
     if (!options.report.empty()) outputs.push_back({"--report", options.report});
+    if (!options.junitAttachments.empty()) {
+        struct stat st;
+        if (stat(options.junitAttachments.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            Message("--junit-attachments %s: not a folder",
+                    PrintableText(options.junitAttachments).c_str());
+            return ExitUsage;
+        }
+        for (size_t k = 0; k < scripts.size(); ++k) {
+            for (const char* extension : {".png", ".wav"}) {
+                outputs.push_back(
+                    {"--junit-attachments", options.junitAttachments + "/" +
+                                                AttachmentName(k, scripts[k].path, extension)});
+            }
+        }
+    }
     for (const Script& s : scripts) {
         for (const Step& step : s.steps) {
             if (step.kind == StepKind::Screenshot) {
@@ -404,16 +409,46 @@ int RunnerMain(int argc, const char* const* argv) {
             return ExitUsage;
         }
     }
+    const JunitRun junitRun{SimVersion(), options.seedSet, options.seed};
+    if (scriptErrors == static_cast<int>(scripts.size())) {
+        // Nothing to run: the report alone, with its error cases.
+        std::vector<JunitCase> cases;
+        for (const Script& s : scripts) {
+            JunitCase c{s.name,
+                        s.path,
+                        s.errorLine,
+                        0,
+                        0,
+                        JunitCase::Error,
+                        s.error.substr(0, s.error.find('\n')),
+                        s.error,
+                        {}};
+            cases.push_back(c);
+        }
+        const std::string xml = JunitReport(junitRun, cases);
+        if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error)) {
+            Message("%s; not written", PrintableText(error).c_str());
+            return ExitWriteFailed;
+        }
+        return ExitUsage;
+    }
     OutputFile trace;
     WavTimeline wav;
     if (!options.trace.empty() && !OpenOutput(trace, options.trace)) {
+        if (StopSignal != 0) return StoppedBeforeRun();
         Message("--trace %s", PrintableText(trace.error).c_str());
         return ExitUsage;
     }
     if (!options.wav.empty() && !BeginWav(wav, options.wav)) {
         DiscardOutput(trace);
+        if (StopSignal != 0) return StoppedBeforeRun();
         Message("--wav %s", PrintableText(wav.error).c_str());
         return ExitUsage;
+    }
+    if (StopSignal != 0) {
+        DiscardOutput(trace);
+        DiscardWav(wav);
+        return StoppedBeforeRun();
     }
 
     Run run(options);
@@ -423,15 +458,24 @@ int RunnerMain(int argc, const char* const* argv) {
     std::vector<JunitCase> cases;
     const bool reviewed = !options.review.empty() || !options.report.empty();
     std::vector<ReviewSession> reviews(reviewed ? scripts.size() : 0);
-    int exitCode = ExitOk;
+    std::vector<std::string> attachmentErrors;
+    int exitCode = scriptErrors != 0 ? ExitUsage : ExitOk;
     int stoppedBy = 0;
     for (size_t k = 0; k < scripts.size(); ++k) {
         Script& script = scripts[k];
-        JunitCase report{script.name, 0, JunitCase::Passed, {}, {}};
+        JunitCase report{script.name, script.path, 0, 0, 0, JunitCase::Passed, {}, {}, {}};
+        if (!script.error.empty()) {
+            report.result = JunitCase::Error;
+            report.line = script.errorLine;
+            report.message = script.error.substr(0, script.error.find('\n'));
+            report.detail = script.error;
+            cases.push_back(report);
+            continue;
+        }
         if (stoppedBy != 0 || !run.writeError.empty()) {
             report.result = JunitCase::Skipped;
             report.message = stoppedBy != 0
-                                 ? std::string("not run: stopped by ") + SignalName(stoppedBy)
+                                 ? std::string("not run: stopped by ") + StopSignalName(stoppedBy)
                                  : "not run: an output could not be written";
             cases.push_back(report);
             continue;
@@ -450,11 +494,20 @@ int RunnerMain(int argc, const char* const* argv) {
         if (scripts.size() > 1 && (options.show || options.lcd))
             std::printf("== %s\n", script.name.c_str());
         const int64_t started = SteadyUs();
+        WavTimeline attachedWav;
+        std::string attachedPng, attachedWavPath;
+        if (!options.junitAttachments.empty()) {
+            attachedPng = options.junitAttachments + "/" + AttachmentName(k, script.path, ".png");
+            attachedWavPath =
+                options.junitAttachments + "/" + AttachmentName(k, script.path, ".wav");
+            if (BeginWav(attachedWav, attachedWavPath)) run.attachedWav = &attachedWav;
+        }
         SimStart();
         std::string failure;
         ScenarioPlayer player;
-        const Outcome outcome = PlayScript(run, script, failure, player);
+        const Outcome outcome = PlayScript(run, script, failure, report.line, player);
         report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
+        report.ticks = run.tick;
         if (reviewed) {
             for (const GoalState& g : ScenarioGoals(player)) {
                 reviews[k].goals.push_back(ReviewGoal{g.step->line, g.step->points,
@@ -465,7 +518,27 @@ int RunnerMain(int argc, const char* const* argv) {
             reviews[k].passMark = player.passMark;
             ReviewEnd(reviews[k]);
         }
-        if (options.lcd) std::printf("%s\n%s\n", LcdLineText(0).c_str(), LcdLineText(1).c_str());
+        run.attachedWav = nullptr;
+        if (!attachedPng.empty()) {
+            // A failed script's panel and sound at the failure; nothing for one that passed.
+            if (outcome == Outcome::Failed) {
+                if (WritePanelPng(attachedPng, error)) {
+                    report.attachments.push_back(attachedPng);
+                } else {
+                    attachmentErrors.push_back(error);
+                }
+                if (!attachedWav.error.empty() || !FinishWav(attachedWav)) {
+                    attachmentErrors.push_back(attachedWav.error);
+                    DiscardWav(attachedWav);
+                } else {
+                    report.attachments.push_back(attachedWavPath);
+                }
+            } else {
+                DiscardWav(attachedWav);
+            }
+        }
+        if (options.lcd)
+            std::printf("%s\n%s\n", ScreenLineText(0).c_str(), ScreenLineText(1).c_str());
         switch (outcome) {
             case Outcome::Passed:
                 break;
@@ -485,7 +558,7 @@ int RunnerMain(int argc, const char* const* argv) {
                 stoppedBy = StopSignal;
                 report.result = JunitCase::Error;
                 report.message = report.detail = std::string("stopped by ") +
-                                                 SignalName(stoppedBy) + " after tick " +
+                                                 StopSignalName(stoppedBy) + " after tick " +
                                                  std::to_string(run.tick);
                 break;
         }
@@ -493,7 +566,7 @@ int RunnerMain(int argc, const char* const* argv) {
     }
 
     // The outputs: complete, or (the one that failed) not there.
-    std::vector<std::string> writeErrors;
+    std::vector<std::string> writeErrors = attachmentErrors;
     if (!run.writeError.empty()) writeErrors.push_back(run.writeError);
     if (!options.screenshot.empty() && !WritePanelPng(options.screenshot, error))
         writeErrors.push_back(error);
@@ -509,7 +582,7 @@ int RunnerMain(int argc, const char* const* argv) {
         writeErrors.push_back(wav.error);
     }
     if (!options.junit.empty()) {
-        const std::string xml = JunitReport(cases);
+        const std::string xml = JunitReport(junitRun, cases);
         if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
             writeErrors.push_back(error);
     }
@@ -519,12 +592,14 @@ int RunnerMain(int argc, const char* const* argv) {
         if (!path.empty() && !WriteWholeOutput(path, text.data(), text.size(), error))
             writeErrors.push_back(error);
     }
-    if (std::fflush(stdout) != 0) writeErrors.push_back("standard output: write failed");
+    // (A trace on standard output that failed has said so already.)
+    const bool stdoutSaid = options.trace == "-" && !trace.error.empty();
+    if (!FlushStandardOutput(error) && !stdoutSaid) writeErrors.push_back(error);
     for (const std::string& e : writeErrors) Message("%s; not written", PrintableText(e).c_str());
 
     if (stoppedBy != 0) {
         Message("stopped by %s after tick %llu (%s); the outputs hold the run up to there",
-                SignalName(stoppedBy), static_cast<unsigned long long>(run.tick),
+                StopSignalName(stoppedBy), static_cast<unsigned long long>(run.tick),
                 TickTimeText(run.tick).c_str());
         return ExitSignalBase + stoppedBy;
     }

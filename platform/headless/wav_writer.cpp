@@ -26,10 +26,15 @@ void ClearTickSound() {
 
 bool BeginWav(WavTimeline& wav, const std::string& path) {
     wav = WavTimeline{};
+    if (!OpenOutput(wav.out, path)) {
+        wav.error = wav.out.error;
+        return false;
+    }
+    // A file's header is completed at the end; a stream's says the largest length, and the
+    // sound follows it tick by tick (a player reads such a stream up to its end).
     uint8_t header[WavHeaderBytes];
-    SimWavHeader(header, 0);
-    if (!OpenOutput(wav.out, path) ||
-        (wav.out.seekable && !WriteOutput(wav.out, header, WavHeaderBytes))) {
+    SimWavHeader(header, wav.out.seekable ? 0 : static_cast<uint32_t>(WavMaxSamples));
+    if (!WriteOutput(wav.out, header, WavHeaderBytes)) {
         wav.error = wav.out.error;
         DiscardOutput(wav.out);
         return false;
@@ -46,15 +51,10 @@ bool AddWavTick(WavTimeline& wav, const std::vector<uint8_t>& sound) {
     }
     static const std::vector<uint8_t> silence(WavTickSamples, Silence);
     const size_t rest = static_cast<size_t>(added - sound.size());
-    if (wav.out.seekable) {
-        if (!WriteOutput(wav.out, sound.data(), sound.size()) ||
-            !WriteOutput(wav.out, silence.data(), rest)) {
-            wav.error = wav.out.error;
-            return false;
-        }
-    } else {
-        wav.held.insert(wav.held.end(), sound.begin(), sound.end());
-        wav.held.insert(wav.held.end(), silence.begin(), silence.begin() + rest);
+    if (!WriteOutput(wav.out, sound.data(), sound.size()) ||
+        !WriteOutput(wav.out, silence.data(), rest)) {
+        wav.error = wav.out.error;
+        return false;
     }
     wav.samples += added;
     return true;
@@ -64,12 +64,7 @@ bool FinishWav(WavTimeline& wav) {
     uint8_t header[WavHeaderBytes];
     SimWavHeader(header, static_cast<uint32_t>(wav.samples));
     bool ok = wav.error.empty();
-    if (ok && wav.out.seekable) {
-        ok = WriteOutputAt(wav.out, 0, header, WavHeaderBytes);
-    } else if (ok) {
-        ok = WriteOutput(wav.out, header, WavHeaderBytes) &&
-             WriteOutput(wav.out, wav.held.data(), wav.held.size());
-    }
+    if (ok && wav.out.seekable) ok = WriteOutputAt(wav.out, 0, header, WavHeaderBytes);
     ok = ok && CommitOutput(wav.out);
     if (!ok) {
         if (wav.error.empty()) wav.error = wav.out.error;

@@ -26,12 +26,12 @@ inline constexpr uint64_t WavMaxSamples = 0xFFFFFFFFull - 36;
 
 struct WavTimeline {
     OutputFile out;
-    std::vector<uint8_t> held;  // the samples, for an output that cannot seek (a pipe)
-    uint64_t samples = 0;       // data written so far
+    uint64_t samples = 0;  // data written so far
     std::string error;
 };
 
-// Opens the file and writes a header to be completed at the end. False with wav.error.
+// Opens the file and writes a header to be completed at the end (a device or pipe, which
+// cannot seek, gets the largest length instead). False with wav.error.
 bool BeginWav(WavTimeline& wav, const std::string& path);
 // Adds one tick: its sound (may be empty), then silence up to 800 samples.
 bool AddWavTick(WavTimeline& wav, const std::vector<uint8_t>& sound);

@@ -55,9 +55,10 @@ std::string LcdDetail(const Step& step) {
         marks += std::string(Columns(cell), CellMatches(step.cells[i], r.cells[i]) ? ' ' : '^');
     }
     while (!marks.empty() && marks.back() == ' ') marks.pop_back();
-    return "  expected: \"" + PrintableText(step.text[0]) + "\" \"" + PrintableText(step.text[1]) +
-           "\"\n  found:    \"" + found[0] + "\" \"" + found[1] + "\"\n  differs:   " + marks +
-           "\n";
+    return "  expected: \"" + PrintableText(CyrillicSpelling(step.text[0])) + "\" \"" +
+           PrintableText(CyrillicSpelling(step.text[1])) + "\"\n  found:    \"" +
+           CyrillicSpelling(found[0]) + "\" \"" + CyrillicSpelling(found[1]) +
+           "\"\n  differs:   " + marks + "\n";
 }
 
 std::string SaidText(const HeardSound& h) {
@@ -125,7 +126,7 @@ bool SoundHolds(const Step& step, const HeardSound& h, std::string& what) {
     switch (step.kind) {
         case StepKind::ExpectSaid:
             what = "expected \"" + PrintableText(step.text[0]) + "\"";
-            return h.messagesMissed == 0 && SpokenWords(SaidText(h)) == SpokenWords(step.text[0]);
+            return h.messagesMissed == 0 && SaidMatches(step.text[0], h.messages);
         case StepKind::ExpectTone:
             what = step.on ? "expected the alarm tone" : "expected no alarm tone";
             return (h.tones != 0) == step.on;
@@ -142,12 +143,13 @@ bool SoundHolds(const Step& step, const HeardSound& h, std::string& what) {
     }
 }
 
-const char* SoundStepName(StepKind kind) {
-    switch (kind) {
+// The step's name as written.
+const char* SoundStepName(const Step& step) {
+    switch (step.kind) {
         case StepKind::ExpectSaid:
             return "expect said";
         case StepKind::ExpectTone:
-            return "expect tone";
+            return step.on ? "expect tone" : "expect no tone";
         case StepKind::ExpectClicks:
             return "expect clicks";
         default:
@@ -367,8 +369,8 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
                 std::string what;
                 if (!SoundHolds(step, p.heard, what)) {
                     return Fail(p, step,
-                                std::string(SoundStepName(step.kind)) + " failed " + When(p) +
-                                    ": " + what + "\n" + HeardDetail(p.heard));
+                                std::string(SoundStepName(step)) + " failed " + When(p) + ": " +
+                                    what + "\n" + HeardDetail(p.heard));
                 }
                 p.heard = HeardSound{};
                 p.heard.sinceLine = step.line;

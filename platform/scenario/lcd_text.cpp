@@ -1,5 +1,6 @@
 #include "lcd_text.h"
 
+#include "scenario.h"
 #include "simulator.h"
 
 void AppendCellText(std::string& out, uint8_t code) {
@@ -12,4 +13,8 @@ std::string LcdLineText(int line) {
     std::string text;
     for (int i = 0; i < 12; ++i) AppendCellText(text, report.cells[line * 12 + i]);
     return text;
+}
+
+std::string ScreenLineText(int line) {
+    return CyrillicSpelling(LcdLineText(line));
 }

@@ -133,19 +133,67 @@ bool ParseDuration(const std::string& text, uint64_t& ticks) {
     return true;
 }
 
+namespace {
+
+// Cyrillic letters drawn with the same glyph as a Latin letter, and that letter. The
+// display's text writes them with the Latin codes (ГАММА is Г, A, M, M, A).
+const struct {
+    const char* cyrillic;
+    char latin;
+} LookAlikePairs[] = {
+    {"А", 'A'}, {"В", 'B'}, {"Е", 'E'}, {"К", 'K'}, {"М", 'M'}, {"Н", 'H'}, {"О", 'O'},
+    {"Р", 'P'}, {"С", 'C'}, {"Т", 'T'}, {"У", 'Y'}, {"Х", 'X'}, {"а", 'a'}, {"е", 'e'},
+    {"о", 'o'}, {"р", 'p'}, {"с", 'c'}, {"у", 'y'}, {"х", 'x'},
+};
+
+const char* CyrillicOf(char latin) {
+    for (const auto& p : LookAlikePairs)
+        if (p.latin == latin) return p.cyrillic;
+    return nullptr;
+}
+
+bool IsLatinLetter(const std::string& cell) {
+    return cell.size() == 1 && std::isalpha(static_cast<unsigned char>(cell[0])) != 0;
+}
+
+bool IsCyrillicLetter(const std::string& cell) {
+    const unsigned char b = cell.empty() ? 0 : static_cast<unsigned char>(cell[0]);
+    return cell.size() == 2 && b >= 0xD0 && b <= 0xD3;  // U+0400-U+04FF
+}
+
+}  // namespace
+
 std::string LookAlikeText(const std::string& cell) {
-    // Cyrillic letters drawn with the same glyph as a Latin letter, and that letter.
-    static const struct {
-        const char* cyrillic;
-        char latin;
-    } pairs[] = {
-        {"А", 'A'}, {"В", 'B'}, {"Е", 'E'}, {"К", 'K'}, {"М", 'M'}, {"Н", 'H'},
-        {"О", 'O'}, {"Р", 'P'}, {"С", 'C'}, {"Т", 'T'}, {"Х", 'X'}, {"а", 'a'},
-        {"е", 'e'}, {"о", 'o'}, {"р", 'p'}, {"с", 'c'}, {"у", 'y'}, {"х", 'x'},
-    };
-    for (const auto& p : pairs)
+    for (const auto& p : LookAlikePairs)
         if (cell == p.cyrillic) return std::string(1, p.latin);
     return cell;
+}
+
+std::string CyrillicSpelling(const std::string& text) {
+    std::string out;
+    const std::vector<std::string> cells = SplitCells(text);
+    for (size_t i = 0; i < cells.size();) {
+        if (!IsLatinLetter(cells[i]) && !IsCyrillicLetter(cells[i])) {
+            out += cells[i++];
+            continue;
+        }
+        size_t end = i;
+        bool cyrillic = false, smallLookAlikes = true;
+        for (; end < cells.size() && (IsLatinLetter(cells[end]) || IsCyrillicLetter(cells[end]));
+             ++end) {
+            const std::string& c = cells[end];
+            if (IsCyrillicLetter(c)) cyrillic = true;
+            if (!IsLatinLetter(c) || !std::islower(static_cast<unsigned char>(c[0])) ||
+                CyrillicOf(c[0]) == nullptr)
+                smallLookAlikes = false;
+        }
+        const bool russian = cyrillic || smallLookAlikes;
+        for (; i < end; ++i) {
+            const char* c = russian && IsLatinLetter(cells[i]) ? CyrillicOf(cells[i][0]) : nullptr;
+            out += c != nullptr ? c : cells[i];
+        }
+    }
+    return out;
 }
 
 std::vector<std::string> SplitCells(const std::string& line) {

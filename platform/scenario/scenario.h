@@ -83,6 +83,11 @@ bool ParseCount(const std::string& text, uint64_t max, uint64_t& value);
 // Cyrillic letters that share their glyph with a Latin one (А and A, ...) become the Latin
 // letter. Two cells look the same when their LookAlikeText is the same.
 std::string LookAlikeText(const std::string& cell);
+// The reverse, for text a person reads: the display's text with every letter of a Russian
+// word in Cyrillic. A word is Russian when it holds a Cyrillic letter or is of small
+// look-alike letters only (the seconds "c"); words of Latin capitals alone (the model name,
+// GF) stay Latin. LookAlikeText of each cell of the result gives the display's text back.
+std::string CyrillicSpelling(const std::string& text);
 // Splits a line of LCD text into its cells (one character each; "⁻¹" and "⁻²" are one cell).
 std::vector<std::string> SplitCells(const std::string& line);
 // `text` for a message: control characters, a byte-order mark and bytes that are not UTF-8

@@ -1,5 +1,7 @@
 #include "steps.h"
 
+#include "voice_texts.h"
+
 namespace {
 
 constexpr uint64_t MaxTicks = StepMaxTicks;
@@ -237,11 +239,41 @@ std::string FormatExpectLcd(const Step& s) {
     return "expect lcd \"" + s.text[0] + "\" \"" + s.text[1] + "\"";
 }
 
-// expect said "WORDS"
+// expect said "WORDS" | expect said #N ...: the words in quotes, among which "*" stands for
+// any words and "#N" for the words of message N (SaidMatches, voice_texts.h); or only such
+// tokens, unquoted.
 bool ParseExpectSaid(const StepWords& s, Step& step, std::string& error) {
-    if (s.n != 3 || !s.quoted[2]) return Failed(error, "expected: expect said \"WORDS\"");
+    const char* usage = "expected: expect said \"WORDS\" | expect said #N ...";
+    if (s.n < 3) return Failed(error, usage);
+    const bool quoted = s.n == 3 && s.quoted[2];
+    std::string words;
+    for (size_t k = 2; k < s.n && !quoted; ++k) {
+        const bool token =
+            s.w[k] == "*" || (s.w[k].size() > 1 && s.w[k][0] == '#' &&
+                              s.w[k].find_first_not_of("0123456789", 1) == std::string::npos);
+        if (s.quoted[k] || !token) return Failed(error, usage);
+        words += (k == 2 ? "" : " ") + s.w[k];
+    }
+    if (quoted) words = s.w[2];
+    // A message number must be one of the speech memory's.
+    size_t pos = 0;
+    while (pos < words.size()) {
+        size_t end = words.find_first_of(" \t", pos);
+        if (end == std::string::npos) end = words.size();
+        const std::string token = words.substr(pos, end - pos);
+        pos = end + 1;
+        if (token.size() < 2 || token[0] != '#' ||
+            token.find_first_not_of("0123456789", 1) != std::string::npos)
+            continue;
+        uint64_t n;
+        if (!ParseCount(token.substr(1), VoiceTextCount - 1, n)) {
+            error = "expect said: no message " + token + " (the messages are #0 to #" +
+                    std::to_string(VoiceTextCount - 1) + ", --say list)";
+            return false;
+        }
+    }
     step.kind = StepKind::ExpectSaid;
-    step.text[0] = s.w[2];
+    step.text[0] = words;
     return true;
 }
 std::string FormatExpectSaid(const Step& s) {
@@ -414,8 +446,8 @@ const StepRow StepTable[] = {
      FormatExpectLcd},
     {"wait until lcd", "wait until lcd \"LINE1\" \"LINE2\" within D", ParseWaitUntil,
      Bit(StepKind::WaitUntilLcd), FormatWaitUntil},
-    {"expect said", "expect said \"WORDS\"", ParseExpectSaid, Bit(StepKind::ExpectSaid),
-     FormatExpectSaid},
+    {"expect said", "expect said \"WORDS\" | expect said #N ...", ParseExpectSaid,
+     Bit(StepKind::ExpectSaid), FormatExpectSaid},
     {"expect tone", "expect tone", ParseExpectTone, Bit(StepKind::ExpectTone), FormatExpectTone},
     {"expect no tone", "expect no tone", ParseExpectTone, 0, nullptr},
     {"expect clicks", "expect clicks N | expect clicks N..M", ParseExpectClicks,

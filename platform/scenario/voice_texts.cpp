@@ -76,3 +76,87 @@ std::string SpokenWords(const std::string& text) {
     }
     return out;
 }
+
+namespace {
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    const std::string spoken = SpokenWords(text);
+    size_t pos = 0;
+    while (pos < spoken.size()) {
+        size_t end = spoken.find(' ', pos);
+        if (end == std::string::npos) end = spoken.size();
+        words.push_back(spoken.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return words;
+}
+
+// A message's words; one the table does not hold is "<message N>", as failures show it.
+std::string MessageWords(uint8_t n) {
+    const std::string& t = VoiceMessageText(n);
+    return t.empty() ? "<message " + std::to_string(n) + ">" : t;
+}
+
+bool MessageToken(const std::string& token, unsigned& n) {
+    if (token.size() < 2 || token.size() > 4 || token[0] != '#') return false;
+    n = 0;
+    for (size_t i = 1; i < token.size(); ++i) {
+        if (token[i] < '0' || token[i] > '9') return false;
+        n = n * 10 + static_cast<unsigned>(token[i] - '0');
+    }
+    return n < 256;
+}
+
+}  // namespace
+
+bool SaidMatches(const std::string& pattern, const std::vector<uint8_t>& said) {
+    // The pattern as a sequence of words, with "" for a "*".
+    std::vector<std::string> want;
+    std::string literal;
+    const auto flush = [&] {
+        for (std::string& w : Words(literal)) want.push_back(std::move(w));
+        literal.clear();
+    };
+    size_t pos = 0;
+    while (pos < pattern.size()) {
+        size_t end = pattern.find_first_of(" \t", pos);
+        if (end == std::string::npos) end = pattern.size();
+        const std::string token = pattern.substr(pos, end - pos);
+        pos = end + 1;
+        unsigned n;
+        if (token == "*") {
+            flush();
+            want.emplace_back();
+        } else if (MessageToken(token, n)) {
+            flush();
+            for (std::string& w : Words(MessageWords(static_cast<uint8_t>(n))))
+                want.push_back(std::move(w));
+        } else {
+            literal += token + " ";
+        }
+    }
+    flush();
+    std::string text;
+    for (uint8_t n : said) text += MessageWords(n) + " ";
+    const std::vector<std::string> heard = Words(text);
+
+    // Words against words, "*" taking any run of them: the usual wildcard match, each "*"
+    // tried from its shortest run up by going back to the last one.
+    size_t w = 0, h = 0, star = std::string::npos, starHeard = 0;
+    while (h < heard.size()) {
+        if (w < want.size() && !want[w].empty() && want[w] == heard[h]) {
+            ++w, ++h;
+        } else if (w < want.size() && want[w].empty()) {
+            star = w++;
+            starHeard = h;
+        } else if (star != std::string::npos) {
+            w = star + 1;
+            h = ++starHeard;
+        } else {
+            return false;
+        }
+    }
+    while (w < want.size() && want[w].empty()) ++w;
+    return w == want.size();
+}

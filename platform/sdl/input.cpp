@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class InputKind { MouseDown, MouseUp, PowerKey, ModeKeyDown, ModeKeyUp };
+enum class InputKind { MouseDown, MouseUp, PowerKey, ModeKeyDown, ModeKeyUp, FactoryKey };
 
 struct Input {
     InputKind kind;
@@ -65,6 +65,9 @@ void Deliver(const Input& input) {
             SimRelease(SimMode);
             if (modeWasHeld) RecordStep("mode up");
             break;
+        case InputKind::FactoryKey:
+            FactorySettings();
+            break;
     }
 }
 
@@ -106,6 +109,10 @@ bool HandleKey(const SDL_KeyboardEvent& key, bool down) {
     if (sym == SDLK_END) {
         EndKey = true;
         return false;
+    }
+    if (sym == SDLK_f) {
+        Give(Input{InputKind::FactoryKey});
+        return true;
     }
     if (sym == SDLK_p) {
         PowerKey = true;

@@ -14,9 +14,11 @@
 #include "app_options.h"
 #include "drill.h"
 #include "input.h"
+#include "output_file.h"
 #include "sdl_sound.h"
 #include "session.h"
 #include "simulator.h"
+#include "stop_signals.h"
 #include "view.h"
 
 namespace {
@@ -25,6 +27,8 @@ namespace {
 // that is still starting, or resetting because its last client has just left.
 constexpr int DisplayAttempts = 20;
 constexpr Uint32 DisplayRetryMs = 100;
+// The fast-forward of a start script looks for a close or a stop signal this often.
+constexpr uint32_t FastForwardPollTicks = 4096;
 
 // Microseconds of a steady clock.
 int64_t NowUs() {
@@ -74,6 +78,7 @@ struct Script {
     ScenarioPlayer player;
     bool playing = false;
     bool failed = false;
+    bool sayEnd = false;  // say when it has ended (the --script one, played in the window)
 };
 
 // Plays up to the script's next tick; false once the script has ended or failed.
@@ -83,7 +88,26 @@ bool Advance(Script& script) {
     if (action.kind == ScenarioAction::Tick) return true;
     script.playing = false;
     if (action.kind == ScenarioAction::Failed) script.failed = true;
+    if (action.kind == ScenarioAction::Done && script.sayEnd) {
+        std::printf("drk20vt5p: script ended at tick %llu; you have the instrument\n",
+                    static_cast<unsigned long long>(script.player.tick));
+        std::fflush(stdout);
+    }
     return false;
+}
+
+// Whether the window was closed or a stop signal came, seen without taking the events that
+// are queued for later (a click during the fast-forward is handled when it is over).
+bool StopAsked() {
+    SDL_PumpEvents();
+    return StopSignal != 0 || SDL_HasEvent(SDL_QUIT) || QuitRequested();
+}
+
+// The exit code: a stop signal's, then a write failure (4), then a failed script (1).
+int ExitCode(bool failed) {
+    if (StopSignal != 0) return 128 + StopSignal;
+    if (SessionWriteFailed()) return 4;
+    return failed ? 1 : 0;
 }
 
 }  // namespace
@@ -104,14 +128,29 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Scripts are read whole before the window opens: a script error is a usage error.
+    InstallStopSignals();
     Script start, script;
     if (!options.start.empty()) {
-        if (!LoadScript(options.start, start.player)) return 2;
+        if (!LoadScript(options.start, start.player)) return StopSignal ? 128 + StopSignal : 2;
         start.playing = true;
     }
     if (!options.script.empty()) {
-        if (!LoadScript(options.script, script.player)) return 2;
+        if (!LoadScript(options.script, script.player)) return StopSignal ? 128 + StopSignal : 2;
         script.playing = true;
+        script.sayEnd = true;
+    }
+    if (!options.record.empty()) {
+        const std::string key = FileKey(options.record);
+        for (const std::string* played : {&options.start, &options.script}) {
+            if (!played->empty() && FileKey(*played) == key) {
+                std::fprintf(stderr,
+                             "drk20vt5p: --record %s: the same file as the script it plays; "
+                             "refused, nothing written\n",
+                             options.record.c_str());
+                return 2;
+            }
+        }
+        if (!BeginRecording(options.record)) return StopSignal ? 128 + StopSignal : 2;
     }
     bool seeded = false;
     uint32_t seed = 0;
@@ -127,19 +166,18 @@ int main(int argc, char** argv) {
     // A button released outside the window leaves MODE held, as on the original platform.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The stop signals are this program's own (stop_signals.h), not SDL's.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_EVENTS) != 0 || !InitVideo()) {
+        EndRecording();
         SDL_Quit();
         return 1;
     }
     if (!OpenView(options.scale, options.lcdLook)) {
+        EndRecording();
         CloseView();
         SDL_Quit();
         return 1;
-    }
-    if (!options.record.empty() && !BeginRecording(options.record)) {
-        CloseView();
-        SDL_Quit();
-        return 2;
     }
     const bool sound = OpenSdlSound();
     if (!sound) {
@@ -154,15 +192,20 @@ int main(int argc, char** argv) {
     SimStart();
     // A prepared situation: the start script as fast as the processor allows, silent.
     SimSetSoundService(nullptr);
-    while (Advance(start)) RunTick();
+    bool stopped = false;
+    for (uint32_t n = 1; !stopped && Advance(start); ++n) {
+        RunTick();
+        if (n % FastForwardPollTicks == 0) stopped = StopAsked();
+    }
     if (sound) SimSetSoundService(SdlSoundService);
-    Advance(script);
+    if (!stopped) Advance(script);
     ViewTakeFrame(SimFrame());
     Show();
     int64_t due = NowUs() + TickPeriodUs;
 
-    while (!QuitRequested() && !(!options.drill.empty() &&
-                                 (EndPressed() || DrillOver(script.player, !script.playing)))) {
+    while (
+        !stopped && !QuitRequested() && StopSignal == 0 &&
+        !(!options.drill.empty() && (EndPressed() || DrillOver(script.player, !script.playing)))) {
         const int64_t now = NowUs();
         if (now >= due) {
             RunTick();
@@ -182,5 +225,5 @@ int main(int argc, char** argv) {
     CloseSdlSound();
     CloseView();
     SDL_Quit();
-    return start.failed || script.failed ? 1 : 0;
+    return ExitCode(start.failed || script.failed);
 }

@@ -1,34 +1,37 @@
 #include "session.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include <cstring>
+#include <string>
 
 #include "drill.h"
 #include "lcd_text.h"
+#include "output_file.h"
+#include "panel_png.h"
+#include "scenario.h"
+#include "script_reader.h"
 #include "simulator.h"
 
 namespace {
 
-std::FILE* Recording = nullptr;
-std::string RecordingPath;
-uint64_t TicksRun = 0;      // ticks since the start
-uint64_t TicksPending = 0;  // ticks not yet written
+OutputFile Recording;        // complete or absent: put in place by EndRecording
+bool RecordingOpen = false;  // a recording was begun and is not yet ended
+uint64_t TicksRun = 0;       // ticks since the start
+uint64_t TicksPending = 0;   // ticks not yet written
+bool WriteFailed = false;    // a recording or screenshot could not be written
+bool RecordingOnStdout = false;
 
-bool WritePanelPng(const std::string& path) {
-    const uint32_t* frame = SimFrame();
-    const int w = SimFrameWidth(), h = SimFrameHeight();
-    std::vector<uint8_t> rgb(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
-    for (size_t i = 0; i < rgb.size() / 3; ++i) {
-        rgb[3 * i] = static_cast<uint8_t>(frame[i] >> 16);
-        rgb[3 * i + 1] = static_cast<uint8_t>(frame[i] >> 8);
-        rgb[3 * i + 2] = static_cast<uint8_t>(frame[i]);
-    }
-    return stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
+// Appends a line to the recording; the first failure is said at once.
+void RecordLine(const std::string& line) {
+    if (!RecordingOpen || !Recording.error.empty()) return;
+    errno = 0;
+    if (WriteOutput(Recording, line.data(), line.size()) && std::fflush(Recording.file) == 0)
+        return;
+    if (Recording.error.empty())
+        Recording.error = Recording.path + ": write failed: " + std::strerror(errno);
+    WriteFailed = true;
+    std::fprintf(stderr, "drk20vt5p: %s; the recording is lost\n", Recording.error.c_str());
 }
 
 // The steps a script started, as the instrument was given them: a long press is its MODE
@@ -61,29 +64,28 @@ void RecordStarted(const Step& step) {
 }  // namespace
 
 bool BeginRecording(const std::string& path) {
-    Recording = std::fopen(path.c_str(), "wb");
-    if (!Recording) {
-        std::fprintf(stderr, "drk20vt5p: %s: cannot write the recording\n", path.c_str());
+    std::string error;
+    if (!CheckOutputPath(path, error) || !OpenOutput(Recording, path)) {
+        if (error.empty()) error = Recording.error;
+        std::fprintf(stderr, "drk20vt5p: --record %s\n", PrintableText(error).c_str());
         return false;
     }
-    RecordingPath = path;
-    std::fprintf(Recording,
-                 "# A session recorded by drk20vt5p %s. Replay it with\n"
-                 "#   drk20vt5p-headless --script FILE\n"
-                 "# or in the window with drk20vt5p --script FILE (or --start FILE).\n",
-                 SimVersion());
-    std::fflush(Recording);
+    RecordingOpen = true;
+    // The summary at the end goes where the recording does not.
+    RecordingOnStdout = path == "-" || FileKey(path) == FileKey("/dev/stdout");
+    RecordLine(std::string("# A session recorded by drk20vt5p ") + SimVersion() +
+               ". Replay it with\n"
+               "#   drk20vt5p-headless --script FILE\n"
+               "# or in the window with drk20vt5p --script FILE (or --start FILE).\n");
     return true;
 }
 
 void RecordStep(const std::string& line) {
     DrillStep(line);
-    if (!Recording) return;
-    if (TicksPending != 0)
-        std::fprintf(Recording, "tick %llu\n", static_cast<unsigned long long>(TicksPending));
+    if (!RecordingOpen) return;
+    if (TicksPending != 0) RecordLine("tick " + std::to_string(TicksPending) + "\n");
     TicksPending = 0;
-    std::fprintf(Recording, "%s\n", line.c_str());
-    std::fflush(Recording);
+    RecordLine(line + "\n");
 }
 
 void RecordTick() {
@@ -92,30 +94,53 @@ void RecordTick() {
 }
 
 void EndRecording() {
-    if (!Recording) return;
-    if (TicksPending != 0)
-        std::fprintf(Recording, "tick %llu\n", static_cast<unsigned long long>(TicksPending));
+    if (!RecordingOpen) return;
+    if (TicksPending != 0) RecordLine("tick " + std::to_string(TicksPending) + "\n");
     TicksPending = 0;
-    const bool ok = std::fclose(Recording) == 0;
-    Recording = nullptr;
-    if (!ok) {
-        std::fprintf(stderr, "drk20vt5p: %s: the recording could not be written whole\n",
-                     RecordingPath.c_str());
+    RecordingOpen = false;
+    if (!Recording.error.empty()) {
+        DiscardOutput(Recording);
+        return;  // said when it failed
+    }
+    if (!CommitOutput(Recording)) {
+        WriteFailed = true;
+        std::fprintf(stderr, "drk20vt5p: %s; the recording is lost\n",
+                     PrintableText(Recording.error).c_str());
         return;
     }
-    std::printf("drk20vt5p: recorded %llu ticks (%s) to %s; the LCD at the end: \"%s\" \"%s\"\n",
-                static_cast<unsigned long long>(TicksRun), TickTimeText(TicksRun).c_str(),
-                RecordingPath.c_str(), LcdLineText(0).c_str(), LcdLineText(1).c_str());
+    std::FILE* to = RecordingOnStdout ? stderr : stdout;
+    std::fprintf(to,
+                 "drk20vt5p: recorded %llu ticks (%s) to %s; the LCD at the end: \"%s\" \"%s\"\n",
+                 static_cast<unsigned long long>(TicksRun), TickTimeText(TicksRun).c_str(),
+                 Recording.path.c_str(), ScreenLineText(0).c_str(), ScreenLineText(1).c_str());
+    std::fflush(to);
+}
+
+bool SessionWriteFailed() {
+    return WriteFailed;
+}
+
+void FactorySettings() {
+    if (RecordingOpen) {
+        std::printf(
+            "drk20vt5p: no factory settings while recording (a recording cannot replay "
+            "them); close the window and start again instead\n");
+        std::fflush(stdout);
+        return;
+    }
+    SimReset();
+    SimUseCarriedResources();
+    SimStart();
+    std::printf("drk20vt5p: factory settings: everything as at the program's start\n");
     std::fflush(stdout);
 }
 
 bool LoadScript(const std::string& path, ScenarioPlayer& player) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "drk20vt5p: %s:0: cannot read the script file\n", path.c_str());
+    std::string text, error;
+    if (!ReadScriptFile(path, PrintableText(path), text, error)) {
+        std::fprintf(stderr, "drk20vt5p: %s\n", error.c_str());
         return false;
     }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ParseResult parsed = ParseScenario(path, text);
     if (!parsed.ok) {
         std::fprintf(stderr, "drk20vt5p: %s\n", parsed.error.c_str());
@@ -146,9 +171,11 @@ ScenarioAction PlayScript(ScenarioPlayer& player) {
         std::fflush(stdout);
         switch (action.kind) {
             case ScenarioAction::Screenshot:
-                if (!WritePanelPng(action.step->text[0])) {
-                    std::fprintf(stderr, "drk20vt5p: %s:%d: cannot write %s\n", player.name.c_str(),
-                                 action.step->line, action.step->text[0].c_str());
+                if (std::string error; !WritePanelPng(action.step->text[0], error)) {
+                    WriteFailed = true;
+                    std::fprintf(stderr, "drk20vt5p: %s:%d: screenshot %s; not written\n",
+                                 PrintableText(player.name).c_str(), action.step->line,
+                                 PrintableText(error).c_str());
                 }
                 continue;
             case ScenarioAction::Failed:

@@ -15,10 +15,19 @@ bool BeginRecording(const std::string& path);
 void RecordStep(const std::string& line);
 // One host tick has run.
 void RecordTick();
-// Writes the ticks since the last step and closes the file; prints where it ended.
+// Writes the ticks since the last step and puts the file in place (complete, or not at all
+// when a write failed); prints where it ended.
 void EndRecording();
+// Whether a recording or a screenshot could not be written (each said when it failed).
+bool SessionWriteFailed();
 
-// Reads and parses a script; false with the reason printed.
+// The factory-settings key: everything back to the program's start (as closing the window
+// and starting again), the instrument switched on as at the window's creation. Refused, with
+// a word why, while recording: a recording holds no such step to replay.
+void FactorySettings();
+
+// Reads (the runner's rules, script_reader.h) and parses a script; false with the reason
+// printed (StopSignal is set when a stop signal ended the read).
 bool LoadScript(const std::string& path, ScenarioPlayer& player);
 // ScenarioNext, with the steps it gave the instrument recorded, the expectations that held
 // reported, and screenshots written. Returns Tick, Done or Failed (its message printed).

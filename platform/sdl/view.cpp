@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "artwork.h"
+#include "help_text.h"
 #include "simulator.h"
 
 namespace {
@@ -130,33 +131,6 @@ void DrawPressed(SimButton button) {
     }
 }
 
-const char* const HelpLines[] = {
-    "DRK-20VT5P: THE BUTTONS",
-    "",
-    "POWER: switch on / off",
-    "",
-    "MODE short press (under 1.5 s):",
-    "  next measuring mode; in the",
-    "  menu, the next item or digit",
-    "",
-    "MODE long press (hold about 2 s;",
-    "  1.5 s in the menu): the settings",
-    "  menu; in the menu, act on the",
-    "  item shown",
-    "",
-    "Service menu: keep MODE held",
-    "  while switching on. Keys: hold M,",
-    "  press P. Mouse: hold MODE with",
-    "  one button, click POWER with",
-    "  the other.",
-    "",
-    "Keys: P = POWER,",
-    "  M or Space = MODE (held)",
-    "  F1 or ? = this help",
-    "",
-    "Any key closes this help.",
-};
-
 void DrawHelp() {
     const int W = PanelW * Scale, H = PanelH * Scale;
     SDL_SetRenderDrawBlendMode(Renderer, SDL_BLENDMODE_BLEND);
@@ -165,17 +139,19 @@ void DrawHelp() {
     SDL_RenderFillRect(Renderer, &all);
 
     int widest = 0;
-    for (const char* line : HelpLines) {
+    for (int i = 0; i < HelpLineCount; ++i) {
+        const char* line = HelpLines[i];
         widest = std::max(widest, stb_easy_font_width(const_cast<char*>(line)));
     }
     const int margin = 8 * Scale;
     const int textScale = std::max(1, (W - 2 * margin) / std::max(1, widest));
     const int lineHeight = 11 * textScale;
-    const int count = static_cast<int>(sizeof HelpLines / sizeof HelpLines[0]);
+    const int count = HelpLineCount;
     int y = std::max(margin, (H - count * lineHeight) / 2);
     static char buffer[60000];
     std::vector<SDL_Rect> rects;
-    for (const char* line : HelpLines) {
+    for (int i = 0; i < count; ++i) {
+        const char* line = HelpLines[i];
         const int quads =
             stb_easy_font_print(0, 0, const_cast<char*>(line), nullptr, buffer, sizeof buffer);
         rects.clear();

@@ -26,6 +26,7 @@
   const statusElement = document.getElementById('status');
   const powerButton = document.getElementById('power-button');
   const modeButton = document.getElementById('mode-button');
+  const factoryButton = document.getElementById('factory-button');
 
   let sim = null;               // the module, once loaded
   let width = canvas.width;     // the panel's size in its own pixels
@@ -101,7 +102,11 @@
     const roomWidth = (beside ? window.innerWidth - sideWidth - 3 * gap : window.innerWidth - 2 * gap);
     const roomHeight = window.innerHeight - 2 * gap;
     const fit = Math.floor(Math.min((roomWidth * ratio) / width, (roomHeight * ratio) / height));
-    scale = Math.max(Math.ceil(ratio), fit);
+    // No larger than a 4K screen (3840 x 2160, either way round) needs: a huge window or
+    // zoom would otherwise ask for a canvas of hundreds of megapixels.
+    const maxScale = Math.max(1, Math.floor(Math.max(Math.min(3840 / width, 2160 / height),
+                                                     Math.min(2160 / width, 3840 / height))));
+    scale = Math.max(Math.ceil(ratio), Math.min(fit, maxScale));
     canvas.width = width * scale;
     canvas.height = height * scale;
     canvas.style.width = `${(width * scale) / ratio}px`;
@@ -276,7 +281,8 @@
   }, { passive: false });
   for (const type of ['touchend', 'touchcancel']) {
     canvas.addEventListener(type, (event) => {
-      event.preventDefault();
+      // (A touch cancel may not be cancelable: preventing it would only log an error.)
+      if (event.cancelable) event.preventDefault();
       for (let i = 0; i < event.changedTouches.length; i += 1) input(() => sim._WebMouseUp());
     }, { passive: false });
   }
@@ -337,6 +343,13 @@
   holdable(powerButton, Power);
   holdable(modeButton, Mode);
 
+  // Factory settings: everything back to the page's start, the instrument on again.
+  function factorySettings() {
+    resumeAudio();
+    input(() => sim._WebFactorySettings());
+  }
+  factoryButton.addEventListener('click', factorySettings);
+
   // Keys anywhere on the page: P for POWER, M or Space for MODE, held while the key is.
   const modeKeys = new Set();
   function keyButton(event) {
@@ -347,6 +360,12 @@
     return -1;
   }
   document.addEventListener('keydown', (event) => {
+    if (!event.ctrlKey && !event.altKey && !event.metaKey && !event.repeat &&
+        (event.code === 'KeyF' || event.key === 'f' || event.key === 'F')) {
+      event.preventDefault();
+      factorySettings();
+      return;
+    }
     const button = keyButton(event);
     if (button < 0) return;
     event.preventDefault();
@@ -431,6 +450,53 @@
             dropped: audio.dropped,
           },
         };
+      },
+      // A scenario script played on a fresh instrument through the page's own tick (the
+      // canvas drawn, the sound played): the player's last action ('done', 'failed' or
+      // 'error' for a script error) with its message, the ticks run, and the SHA-256 (hex)
+      // of the session's sound as the headless runner's --wav writes it (each tick's sound,
+      // then silence up to the tick's 800 samples, after a WAV header).
+      async playScenario(name, text) {
+        const Actions = ['tick', 'screenshot', 'done', 'failed'];
+        if (sim.ccall('WebScenarioBegin', 'number', ['string', 'string'], [name, text]) !== 0) {
+          return { action: 'error', message: sim.UTF8ToString(sim._WebScenarioMessage()) };
+        }
+        ticks = 0;
+        refresh();
+        const TickSamples = 800;
+        const Silence = 128;
+        const parts = [];
+        let samples = 0;
+        for (;;) {
+          sim._WebScenarioNext();
+          const action = Actions[sim._WebScenarioAction()];
+          if (action === 'screenshot') continue;
+          if (action !== 'tick') {
+            const header = sim._WebWavHeader(samples);
+            const wav = new Uint8Array(44 + samples);
+            wav.set(sim.HEAPU8.subarray(header, header + 44), 0);
+            let at = 44;
+            for (const part of parts) {
+              wav.set(part, at);
+              at += part.length;
+            }
+            const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', wav));
+            return {
+              action,
+              message: sim.UTF8ToString(sim._WebScenarioMessage()),
+              ticks,
+              wavSha256: Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join(''),
+            };
+          }
+          const count = runTick();
+          deliver();
+          const sound = count > 0 ? sim.HEAPU8.slice(sim._WebSoundSamples(),
+                                                     sim._WebSoundSamples() + count) : new Uint8Array(0);
+          const part = new Uint8Array(Math.max(count, TickSamples)).fill(Silence);
+          part.set(sound, 0);
+          parts.push(part);
+          samples += part.length;
+        }
       },
       // A button's square on the panel: left, top, right, bottom (right and bottom excluded).
       buttonBox(button) {

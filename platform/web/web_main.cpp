@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "frame_pixels.h"
 #include "simulator.h"
 
 namespace {
@@ -44,6 +45,12 @@ EMSCRIPTEN_KEEPALIVE void WebStart() {
     SimSetSoundService(KeepSound);
     SoundBytes = 0;
     SimStart();
+}
+
+// Factory settings: everything back to the program's start, then the window's creation again.
+EMSCRIPTEN_KEEPALIVE void WebFactorySettings() {
+    SimReset();
+    WebStart();
 }
 
 // One host tick of 100 ms.
@@ -99,17 +106,7 @@ EMSCRIPTEN_KEEPALIVE int32_t WebFrameHeight() {
 
 // The panel as the window shows it, 4 bytes a pixel: red, green, blue, 255.
 EMSCRIPTEN_KEEPALIVE const uint8_t* WebFrame() {
-    const uint32_t* frame = SimFrame();
-    const size_t count = static_cast<size_t>(SimFrameWidth()) * SimFrameHeight();
-    FrameRgba.resize(count * 4);
-    uint8_t* out = FrameRgba.data();
-    for (size_t i = 0; i < count; ++i, out += 4) {
-        const uint32_t p = frame[i];
-        out[0] = static_cast<uint8_t>(p >> 16);
-        out[1] = static_cast<uint8_t>(p >> 8);
-        out[2] = static_cast<uint8_t>(p);
-        out[3] = 255;
-    }
+    FramePixels(PixelOrder::Rgba, FrameRgba);
     return FrameRgba.data();
 }
 

@@ -291,6 +291,27 @@ def main():
         app.close()
         apps.remove(app)
 
+        # --- A script played in the window, then the factory settings ----------------------
+        app = App(args.app, env, "--script", script_file("to_menu", "wait 8s\npress mode 20\n"
+                                                          "wait 1s\n"))
+        apps.append(app)
+        wid = app.wid
+        ended = "drk20vt5p: script ended at tick 110; you have the instrument\n"
+        deadline = time.monotonic() + 120
+        while ended not in app.output() and time.monotonic() < deadline:
+            time.sleep(0.2)
+        if ended not in app.output():
+            app.dump()
+        check(ended in app.output(), "a script played in the window says when it has ended")
+        wait_for("the script left the instrument in the menu", same(ref_menu, TITLE))
+        key("f")
+        wait_for("the F key: factory settings, the instrument starts again and measures",
+                 same(ref_gamma, TITLE))
+        check("factory settings: everything as at the program's start" in app.output(),
+              "the F key says what it did")
+        app.close()
+        apps.remove(app)
+
         # --- A drill -----------------------------------------------------------------------
         # Its goals' times are counted in instrument time, so the score does not depend on
         # how fast the machine is: the greeting comes at 2.8 s (met), the tone never (not met);

@@ -8,6 +8,7 @@
 
 const assert = require('node:assert/strict');
 const childProcess = require('node:child_process');
+const crypto = require('node:crypto');
 const fs = require('node:fs');
 const http = require('node:http');
 const os = require('node:os');
@@ -309,6 +310,80 @@ async function main() {
       assert.equal(now.lines[0].split(' ')[0], 'ГАММА');
     });
 
+    // The factory settings, by the page's button and by key F: from the settings menu back
+    // to the page's start, the instrument on again, as a fresh native run shows it.
+    const fresh = runNative(options.runner, 'tick 40\n', work);
+    const factory = [
+      ['the Factory settings button', () => page.click('#factory-button')],
+      ['key F', () => page.keyboard.press('f')],
+    ];
+    for (const [name, action] of factory) {
+      await check(`${name}: everything as at the start, the instrument on again`, async () => {
+        const release = await input(() => page.keyboard.down('m'), () => page.keyboard.up('m'), 2);
+        await tick(20);
+        await release();
+        await tick(10);
+        assert.equal((await state()).lines[0].trim(), 'УСТАНОВКИ', 'in the settings menu');
+        const before = (await state()).delivered;
+        await action();
+        await delivered(before, 1);
+        await tick(40);
+        const now = await state();
+        assert.deepEqual(now.cells, fresh[39].cells, 'the LCD 40 ticks after the start');
+        assert.equal(now.lines[0].split(' ')[0], 'ГАММА');
+        assert.match(now.words, /^On\. Backlight dark\./);
+      });
+    }
+
+    // The hash list of every target's outputs (tests/golden/outputs.sha256) on the page: each
+    // golden session and scenario played through the page's own tick, its sound (as the
+    // runner's --wav writes it) by its SHA-256, its last frame against the runner's PNG whose
+    // SHA-256 is the list's.
+    await check('every golden session and scenario: the page\'s frame and sound as in ' +
+                'tests/golden/outputs.sha256', async () => {
+      const source = path.join(__dirname, '..', '..');
+      const listed = new Map();
+      for (const line of fs.readFileSync(path.join(source, 'tests/golden/outputs.sha256'), 'utf8')
+        .split('\n').filter(Boolean)) {
+        listed.set(line.slice(66), line.slice(0, 64));
+      }
+      const differences = [];
+      let scripts = 0;
+      for (const dir of ['golden', 'scenarios']) {
+        for (const file of fs.readdirSync(path.join(source, 'tests', dir)).sort()) {
+          if (!file.endsWith('.scn')) continue;
+          scripts += 1;
+          const name = `${dir}/${file.slice(0, -4)}`;
+          const script = path.join(source, 'tests', dir, file);
+          const played = await page.evaluate((n, t) => window.drkTest.playScenario(n, t),
+                                             script, fs.readFileSync(script, 'utf8'));
+          if (played.action !== 'done') {
+            differences.push(`${name}.scn on the page: ${played.action} ${played.message}`);
+            continue;
+          }
+          if (played.wavSha256 !== listed.get(`${name}.wav`)) {
+            differences.push(`${name}.wav on the page: SHA-256 ${played.wavSha256}, the list has ` +
+                             `${listed.get(`${name}.wav`)}`);
+          }
+          const png = path.join(work, 'listed.png');
+          childProcess.execFileSync(options.runner, ['--script', script, '--screenshot', png],
+                                    { cwd: work, stdio: 'inherit' });
+          const pngSha256 = crypto.createHash('sha256').update(fs.readFileSync(png)).digest('hex');
+          if (pngSha256 !== listed.get(`${name}.png`)) {
+            differences.push(`${name}.png on native (the page's frame is compared with it): not the list's`);
+            continue;
+          }
+          try {
+            await sameFrame('listed.png');
+          } catch (error) {
+            differences.push(`${name}.png on the page: ${error.message}`);
+          }
+        }
+      }
+      assert.ok(scripts > 10, `only ${scripts} scripts`);
+      assert.deepEqual(differences, []);
+    });
+
     if (options.screenshot) {
       // The page as a person sees it on a plain screen, the backlight lit by a short press.
       await page.setViewport({ width: 760, height: 560, deviceScaleFactor: 1, hasTouch: true });
@@ -319,6 +394,29 @@ async function main() {
       await tick(20);
       await page.screenshot({ path: options.screenshot });
     }
+
+    await check('a touch on MODE that the browser cancels releases MODE (and logs no error)', async () => {
+      const at = await buttonPoint(Mode);
+      const cdp = await page.target().createCDPSession();
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [at] });
+      await tick(1);
+      assert.equal((await state()).modeHeld, true, 'MODE is held');
+      await cdp.send('Input.dispatchTouchEvent', { type: 'touchCancel', touchPoints: [] });
+      await cdp.detach();
+      await tick(10);
+      assert.equal((await state()).modeHeld, false, 'MODE released');
+    });
+
+    await check('a huge viewport at 3 device pixels a pixel: the canvas no larger than a 4K screen', async () => {
+      await page.setViewport({ width: 8000, height: 8000, deviceScaleFactor: 3, hasTouch: true });
+      await page.waitForFunction(() => window.drkTest.state().scale > 3, { timeout: StepTimeoutMs });
+      const size = await page.evaluate(() => {
+        const canvas = document.querySelector('canvas');
+        return { width: canvas.width, height: canvas.height };
+      });
+      assert.ok(size.width * size.height <= 3840 * 2160,
+                `canvas ${size.width} x ${size.height} device pixels`);
+    });
 
     await check('no console error, no page error, no failed request', async () => {
       assert.deepEqual(problems, []);

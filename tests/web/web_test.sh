@@ -24,5 +24,7 @@ DRK_SETUP_WEB=web-test scripts/build-web
 (cd tests/web && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
 
 tests/web/runner_traces.sh --native "$runner" --node "$tree/platform/web/drk20vt5p-headless-node.js"
+tests/golden/outputs.sh check node node --no-experimental-fetch \
+  "$(realpath "$tree")/platform/web/drk20vt5p-headless-node.js"
 node tests/web/page_test.js --site build/web --runner "$runner"
 node tests/web/offline_test.js --site build/web

@@ -2,8 +2,8 @@
 # The Windows build under Wine: cross-builds it (scripts/build-windows), then runs the whole
 # core test suite (CTest, every program under Wine) and the program's window on an Xvfb
 # display (tests/win32/wine_window_test.py). One Wine prefix, made for the run and
-# removed after it. When Wine, Xvfb or xdotool cannot be installed it says so and exits 0
-# without testing.
+# removed after it. Never skipped: when Wine, Xvfb or xdotool cannot be installed or run it
+# says so and fails.
 #
 #   tests/win32/wine_test.sh [--runner HEADLESS] [--screenshot PNG] [--no-build]
 #
@@ -26,13 +26,13 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-skip() {
-  echo "SKIPPED: the Windows tests under Wine did not run: $*"
-  exit 0
+fail() {
+  echo "FAILED: the Windows tests under Wine could not run: $*" >&2
+  exit 1
 }
 
-scripts/setup wine || skip "could not install what the Wine tests need"
-command -v wine >/dev/null || skip "no wine command after installing"
+scripts/setup wine || fail "could not install what the Wine tests need"
+command -v wine >/dev/null || fail "no wine command after installing"
 
 [ $do_build -eq 1 ] && scripts/build-windows
 app=$build/platform/win32/drk20vt5p.exe
