@@ -4,8 +4,10 @@ const char AppUsage[] =
     "Usage: drk20vt5p [OPTIONS]\n"
     "The DRK-20VT5P dosimeter-radiometer in a window.\n"
     "\n"
-    "  --scale N          draw the panel N times (1-4); default: the largest that the\n"
-    "                     screen's pixel density calls for and that fits the screen\n"
+    "  --scale N          draw the panel N times (1-4); default: the largest that fits the\n"
+    "                     screen\n"
+    "  --lang LANG        the window's words in 'en' (English) or 'ru' (Russian); default:\n"
+    "                     from the locale (LC_ALL, LC_MESSAGES, LANG)\n"
     "  --lcd-look LOOK    'design' (flat colours, the default) or 'real' (dots with gaps,\n"
     "                     faint unlit dots, a glass highlight; at scale 2 and above)\n"
     "  --record FILE      write the session as a scenario script the headless runner replays\n"
@@ -17,7 +19,8 @@ const char AppUsage[] =
     "  --help             show this help\n"
     "\n"
     "Mouse: either button on POWER or MODE. Keys: P clicks POWER; M or Space holds MODE\n"
-    "while held; F1 or ? shows what the buttons do.\n";
+    "while held; F1 or ? shows what the buttons do; S sound off and on, + and - the volume,\n"
+    "C captions of the speech and sounds.\n";
 
 bool ParseAppOptions(int argc, const char* const* argv, AppOptions& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
@@ -51,6 +54,12 @@ bool ParseAppOptions(int argc, const char* const* argv, AppOptions& options, std
                 options.lcdLook = LcdLook::Real;
             } else {
                 error = "--lcd-look is 'design' or 'real', not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--lang") {
+            if (!value(options.lang)) return false;
+            if (options.lang != "en" && options.lang != "ru") {
+                error = "--lang is 'en' or 'ru', not '" + options.lang + "'";
                 return false;
             }
         } else if (arg == "--record") {

@@ -1,6 +1,7 @@
-// The words of the window's help overlay (F1 or ?), one line each: what the buttons do and
-// the keys. Apart from the drawing, so a test can hold them against the instrument.
+// The words of the window's help overlay (F1 or ?), one paragraph each: what the buttons do
+// and the keys, in English as the catalogue's keys (Tr gives them in the chosen language).
+// Apart from the drawing, so a test can hold them against the instrument.
 #pragma once
 
-extern const char* const HelpLines[];
-extern const int HelpLineCount;
+extern const char* const HelpParagraphs[];
+extern const int HelpParagraphCount;

@@ -1,8 +1,11 @@
 #include "input.h"
 
+#include <algorithm>
 #include <deque>
 #include <string>
 
+#include "captions.h"
+#include "sdl_sound.h"
 #include "session.h"
 #include "simulator.h"
 
@@ -20,6 +23,10 @@ bool Holding = false;
 bool Quit = false;
 bool EndKey = false;
 bool Help = false;
+// The sound's control: S mutes and brings it back at its volume, + and - step the volume.
+constexpr int VolumeStep = 10;
+int Volume = 100;
+bool Muted = false;
 
 // What the window shows of the person's hands: a mouse button down on POWER, the P key, and
 // MODE as the person's input leaves it (mouse down on it or M/Space, until a button-up in
@@ -112,6 +119,23 @@ bool HandleKey(const SDL_KeyboardEvent& key, bool down) {
     }
     if (sym == SDLK_f) {
         Give(Input{InputKind::FactoryKey});
+        return true;
+    }
+    if (sym == SDLK_s) {  // sound off and on, at the volume it had
+        Muted = !Muted;
+        SetSdlSoundVolume(Muted ? 0 : Volume);
+        return true;
+    }
+    if (sym == SDLK_PLUS || sym == SDLK_EQUALS || sym == SDLK_KP_PLUS || sym == SDLK_MINUS ||
+        sym == SDLK_KP_MINUS) {
+        const bool up = sym == SDLK_PLUS || sym == SDLK_EQUALS || sym == SDLK_KP_PLUS;
+        Volume = std::clamp(Volume + (up ? VolumeStep : -VolumeStep), 0, 100);
+        Muted = false;
+        SetSdlSoundVolume(Volume);
+        return true;
+    }
+    if (sym == SDLK_c) {
+        CaptionsToggle();
         return true;
     }
     if (sym == SDLK_p) {

@@ -4,7 +4,8 @@
 // initialises the LCD view; every 100 ms tick runs the host tick and redraws; an expose
 // redraws; either mouse button down is the button hit test, either button up inside the
 // window releases MODE. On top of that: the buttons drawn pressed while held, keys (P, M or
-// Space, F1 or ?), an integer scale, and sessions recorded and played. The firmware is a
+// Space, F1 or ?; S, + and - for the sound, C for captions), an integer scale, the window's
+// words in English or Russian, and sessions recorded and played. The firmware is a
 // fiber of this thread.
 #include <SDL.h>
 
@@ -12,7 +13,9 @@
 #include <string>
 
 #include "app_options.h"
+#include "captions.h"
 #include "drill.h"
+#include "i18n.h"
 #include "input.h"
 #include "output_file.h"
 #include "sdl_sound.h"
@@ -66,9 +69,20 @@ void WhileSoundHolds() {
     if (repaint) Show();
 }
 
+// The sound service: the captions hear what the sound holds as it starts, then it plays.
+bool SoundDevice = false;
+void CaptionedSound(const uint8_t* wav, uint32_t bytes) {
+    SimSoundReport report;
+    SimPlayedSound(&report);
+    CaptionsHeard(report);
+    if (CaptionsShown()) Show();
+    if (SoundDevice) SdlSoundService(wav, bytes);
+}
+
 void RunTick() {
     HoldInput(true);
     SimTick();
+    CaptionsTick();
     HoldInput(false);
     RecordTick();
     DrillTick();
@@ -179,7 +193,9 @@ int main(int argc, char** argv) {
         SDL_Quit();
         return 1;
     }
+    ChooseLanguage(options.lang.empty() ? LocaleLanguage() : options.lang);
     const bool sound = OpenSdlSound();
+    SoundDevice = sound;
     if (!sound) {
         std::fprintf(stderr, "drk20vt5p: no audio device (%s); the instrument is silent\n",
                      SDL_GetError());
@@ -197,7 +213,7 @@ int main(int argc, char** argv) {
         RunTick();
         if (n % FastForwardPollTicks == 0) stopped = StopAsked();
     }
-    if (sound) SimSetSoundService(SdlSoundService);
+    SimSetSoundService(CaptionedSound);
     if (!stopped) Advance(script);
     ViewTakeFrame(SimFrame());
     Show();

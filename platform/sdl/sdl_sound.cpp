@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <vector>
+
 namespace {
 
 SDL_AudioDeviceID Device = 0;
@@ -10,6 +12,8 @@ Uint32 DeviceBufferMs = 0;
 void (*WaitHook)() = nullptr;
 // The longest sleep between two calls of the wait hook.
 constexpr Uint32 HookPeriodMs = 10;
+int Volume = 100;           // percent
+std::vector<Uint8> Scaled;  // the samples at the volume, as the device gets them
 
 void Pause(Uint32 ms) {
     if (WaitHook == nullptr) {
@@ -47,11 +51,23 @@ void SetSdlSoundWaitHook(void (*hook)()) {
     WaitHook = hook;
 }
 
+void SetSdlSoundVolume(int percent) {
+    Volume = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+}
+
+int SdlSoundVolume() {
+    return Volume;
+}
+
 void SdlSoundService(const uint8_t* wav, uint32_t bytes) {
     if (Device == 0 || bytes <= 44) return;
     const Uint32 samples = bytes - 44;
     SDL_ClearQueuedAudio(Device);
-    if (SDL_QueueAudio(Device, wav + 44, samples) != 0) return;
+    // The volume on a copy around the silence level 128: the core's image stays as it is.
+    Scaled.assign(wav + 44, wav + 44 + samples);
+    for (Uint8& s : Scaled)
+        s = static_cast<Uint8>(128 + (static_cast<int>(s) - 128) * Volume / 100);
+    if (SDL_QueueAudio(Device, Scaled.data(), samples) != 0) return;
     // Synchronous, like the instrument's original sound call. The sound starts when the
     // device takes its first part from the queue and ends its own length later; the queue
     // must also have been taken whole.

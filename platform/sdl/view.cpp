@@ -1,7 +1,6 @@
 #include "view.h"
 
 #include <SDL.h>
-#include <stb/stb_easy_font.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,13 +8,13 @@
 #include <vector>
 
 #include "artwork.h"
+#include "captions.h"
 #include "help_text.h"
+#include "i18n.h"
 #include "simulator.h"
+#include "ui_font.h"
 
 namespace {
-
-// Screen density of a plain 1x desktop, in dots per inch.
-constexpr float BaseDpi = 96.0f;
 
 SDL_Window* Window = nullptr;
 SDL_Renderer* Renderer = nullptr;
@@ -131,52 +130,39 @@ void DrawPressed(SimButton button) {
     }
 }
 
+// The help over the panel dimmed, its text the largest whole size whose lines fit the window.
 void DrawHelp() {
     const int W = PanelW * Scale, H = PanelH * Scale;
-    SDL_SetRenderDrawBlendMode(Renderer, SDL_BLENDMODE_BLEND);
-    SDL_SetRenderDrawColor(Renderer, 10, 14, 22, 215);
-    SDL_Rect all{0, 0, W, H};
-    SDL_RenderFillRect(Renderer, &all);
-
-    int widest = 0;
-    for (int i = 0; i < HelpLineCount; ++i) {
-        const char* line = HelpLines[i];
-        widest = std::max(widest, stb_easy_font_width(const_cast<char*>(line)));
-    }
-    const int margin = 8 * Scale;
-    const int textScale = std::max(1, (W - 2 * margin) / std::max(1, widest));
-    const int lineHeight = 11 * textScale;
-    const int count = HelpLineCount;
-    int y = std::max(margin, (H - count * lineHeight) / 2);
-    static char buffer[60000];
-    std::vector<SDL_Rect> rects;
-    for (int i = 0; i < count; ++i) {
-        const char* line = HelpLines[i];
-        const int quads =
-            stb_easy_font_print(0, 0, const_cast<char*>(line), nullptr, buffer, sizeof buffer);
-        rects.clear();
-        for (int q = 0; q < quads; ++q) {
-            // Each quad: four vertices of x, y, z (floats) and a colour, corners in order.
-            float v[16];
-            std::memcpy(v, buffer + q * 64, sizeof v);
-            const float x0 = v[0], y0 = v[1], x1 = v[8], y1 = v[9];
-            rects.push_back(SDL_Rect{
-                margin + static_cast<int>(x0) * textScale, y + static_cast<int>(y0) * textScale,
-                static_cast<int>(x1 - x0) * textScale, static_cast<int>(y1 - y0) * textScale});
+    for (uint32_t& p : Out) p = Mix(p, 0xFF0A0E16u, 215);
+    const int margin = 6 * Scale;
+    for (int size = Scale + 1; size >= 1; --size) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < HelpParagraphCount; ++i) {
+            const char* paragraph = HelpParagraphs[i];
+            for (const std::string& line : UiWrap(Tr(paragraph), (W - 2 * margin) / size)) {
+                lines.push_back(line);
+            }
+            lines.emplace_back();
         }
-        SDL_SetRenderDrawColor(Renderer, 235, 240, 245, 255);
-        SDL_RenderFillRects(Renderer, rects.data(), static_cast<int>(rects.size()));
-        y += lineHeight;
+        const int lineHeight = UiFontHeight * size;
+        const int height = static_cast<int>(lines.size()) * lineHeight;
+        bool fits = height <= H - 2 * margin || size == 1;
+        for (const std::string& line : lines) {
+            fits = fits && (UiTextWidth(line) * size <= W - 2 * margin || size == 1);
+        }
+        if (!fits) continue;
+        int y = std::max(margin, (H - height) / 2);
+        for (const std::string& line : lines) {
+            UiDrawText(Out, W, H, margin, y, size, line, 0xFFEBF0F5u);
+            y += lineHeight;
+        }
+        return;
     }
 }
 
+// The largest whole scale at which the panel fits the screen's usable area.
 int ScaleForScreen() {
-    float hdpi = 0;
-    int scale = 1;
-    if (SDL_GetDisplayDPI(0, nullptr, &hdpi, nullptr) == 0 && hdpi > 0) {
-        scale = static_cast<int>(hdpi / BaseDpi);
-    }
-    scale = std::clamp(scale, MinScale, MaxScale);
+    int scale = MaxScale;
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
         while (scale > 1 && (PanelW * scale > usable.w || PanelH * scale > usable.h)) --scale;
@@ -296,10 +282,11 @@ void ViewShow(const PanelLook& look) {
     for (SimButton b : {SimPower, SimMode}) {
         if (look.pressed[b]) DrawPressed(b);
     }
+    DrawCaptions(Out, W, PanelH * Scale, Scale);
+    if (look.help) DrawHelp();
     SDL_UpdateTexture(Texture, nullptr, Out.data(), W * 4);
     SDL_RenderClear(Renderer);
     SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
-    if (look.help) DrawHelp();
     SDL_RenderPresent(Renderer);
 }
 

@@ -11,7 +11,7 @@ struct PanelLook {
     bool help = false;                 // the help overlay over the panel
 };
 
-// Opens the window at `scale` (0: from the screen's pixel density). False, with the reason
+// Opens the window at `scale` (0: the largest that fits the screen). False, with the reason
 // and SDL's own error printed, when it cannot.
 bool OpenView(int scale, LcdLook look);
 void CloseView();

@@ -8,6 +8,11 @@
 
 (function () {
   const testMode = new URLSearchParams(window.location.search).has('test');
+  // ?test&gate: the test drives the ticks and sees the first visit's "Switch on".
+  const gated = !testMode || new URLSearchParams(window.location.search).has('gate');
+  const { t } = window.DrkI18n;
+  const captions = window.DrkCaptions;
+  const a11y = window.DrkA11y;
 
   const SampleRate = 8000;                    // the sound's samples a second
   const Power = 0;                            // the simulator's button numbers
@@ -27,6 +32,7 @@
   const powerButton = document.getElementById('power-button');
   const modeButton = document.getElementById('mode-button');
   const factoryButton = document.getElementById('factory-button');
+  const switchOn = document.getElementById('switch-on');
 
   let sim = null;               // the module, once loaded
   let width = canvas.width;     // the panel's size in its own pixels
@@ -44,12 +50,23 @@
   // Browsers let a page sound only after a user gesture (or with an autoplay policy that
   // allows it): the context starts suspended and the first gesture resumes it. A sound that
   // comes while it is suspended is dropped, as by a muted speaker.
-  const audio = { context: null, sounds: 0, samples: 0, played: 0, dropped: 0, nextStart: 0 };
+  // Every sound goes through one gain node, the page's mute and volume.
+  const audio = { context: null, gain: null, sounds: 0, samples: 0, played: 0, dropped: 0,
+                  nextStart: 0 };
 
   function makeAudioContext() {
     const Context = window.AudioContext || window.webkitAudioContext;
-    if (Context && !audio.context) audio.context = new Context();
+    if (Context && !audio.context) {
+      audio.context = new Context();
+      audio.gain = audio.context.createGain();
+      audio.gain.gain.value = a11y.gain();
+      audio.gain.connect(audio.context.destination);
+    }
   }
+
+  a11y.onGain((value) => {
+    if (audio.gain) audio.gain.gain.value = value;
+  });
 
   function resumeAudio() {
     makeAudioContext();
@@ -70,7 +87,7 @@
     for (let i = 0; i < count; i += 1) channel[i] = (bytes[pointer + i] - 128) / 128;
     const source = ac.createBufferSource();
     source.buffer = buffer;
-    source.connect(ac.destination);
+    source.connect(audio.gain);
     const at = Math.max(ac.currentTime, audio.nextStart);
     source.start(at);
     audio.nextStart = at + count / SampleRate;
@@ -136,12 +153,12 @@
   const shown = { lines: ['', ''], state: '' };
 
   function stateWords(on, backlight, alarms) {
-    if (!on) return 'The instrument is off.';
-    const words = ['On.', backlight ? 'Backlight lit.' : 'Backlight dark.'];
-    if (alarms === 0) words.push('No alarm.');
-    if (alarms & AlarmThreshold) words.push('Alarm: the reading is at or above its threshold.');
-    if (alarms & AlarmOverRange) words.push('Alarm: the reading is over the range.');
-    if (alarms & AlarmDose) words.push('Alarm: the dose is at or above its threshold.');
+    if (!on) return t('The instrument is off.');
+    const words = [t('On.'), backlight ? t('Backlight lit.') : t('Backlight dark.')];
+    if (alarms === 0) words.push(t('No alarm.'));
+    if (alarms & AlarmThreshold) words.push(t('Alarm: the reading is at or above its threshold.'));
+    if (alarms & AlarmOverRange) words.push(t('Alarm: the reading is over the range.'));
+    if (alarms & AlarmDose) words.push(t('Alarm: the dose is at or above its threshold.'));
     return words.join(' ');
   }
 
@@ -175,7 +192,17 @@
       stateElement.textContent = words;
     }
     modeButton.classList.toggle('held', state.modeHeld);
+    a11y.update(ticks, { on: state.on, alarms: state.alarms, cursor: state.cursor,
+                         lines: shown.lines.slice() });
     draw();
+  }
+
+  // What the sound just played held, for the captions (and through them the live region).
+  function hearPlayed() {
+    const messages = [];
+    const count = sim._WebPlayedMessageCount();
+    for (let i = 0; i < count; i += 1) messages.push(sim._WebPlayedMessage(i));
+    captions.heard(ticks, { messages, clicks: sim._WebPlayedClicks(), tones: sim._WebPlayedTones() });
   }
 
   // --- The tick schedule and the input queue --------------------------------------------------
@@ -199,6 +226,7 @@
     ticks += 1;
     const count = sim._WebSoundCount();
     if (count > 0) playSound(sim._WebSoundSamples(), count);
+    hearPlayed();
     const releases = releaseAfterTick;
     releaseAfterTick = [];
     for (const button of releases) queue.push(() => sim._WebRelease(button));
@@ -241,7 +269,27 @@
     arm(due - nowUs());
   }
 
+  // Until the first gesture the instrument's time stands still under "Switch on": browsers
+  // let a page sound only after one, and the greeting is to be heard. That gesture switches
+  // on and does nothing else.
+  let running = !gated;
+
+  function begin() {
+    if (running || !sim) return;
+    running = true;
+    switchOn.hidden = true;
+    resumeAudio();
+    due = nowUs() + sim._WebTickPeriodUs();
+    if (!testMode) arm(due - nowUs());
+    showStatus();
+  }
+  switchOn.addEventListener('click', begin);
+
   function input(action) {
+    if (!running) {
+      begin();
+      return;
+    }
     queue.push(action);
     pump();
   }
@@ -319,8 +367,8 @@
       up();
     }, { passive: false });
     element.addEventListener('touchcancel', up);
-    // Enter or Space on the focused button acts on this button (Space elsewhere is MODE).
-    const ownKey = (event) => event.key === 'Enter' || event.key === ' ';
+    // Enter on the focused button acts on this button; Space is MODE everywhere.
+    const ownKey = (event) => event.key === 'Enter';
     element.addEventListener('keydown', (event) => {
       if (!ownKey(event)) return;
       event.preventDefault();
@@ -366,6 +414,12 @@
       factorySettings();
       return;
     }
+    if ((event.code === 'KeyR' || event.key === 'r' || event.key === 'R') &&
+        !(event.ctrlKey || event.altKey || event.metaKey)) {
+      event.preventDefault();
+      if (!event.repeat) a11y.readAll();
+      return;
+    }
     const button = keyButton(event);
     if (button < 0) return;
     event.preventDefault();
@@ -407,11 +461,13 @@
   function showStatus() {
     const sounding = audio.context && audio.context.state === 'running';
     if (testMode) {
-      statusElement.textContent = 'Test mode: the test drives the ticks.';
+      statusElement.textContent = t('Test mode: the test drives the ticks.');
+    } else if (!running) {
+      statusElement.textContent = t('Ready: "Switch on" starts the instrument with sound.');
     } else if (sounding) {
-      statusElement.textContent = 'Running, with sound.';
+      statusElement.textContent = t('Running, with sound.');
     } else {
-      statusElement.textContent = 'Running. Sound starts with your first click or key.';
+      statusElement.textContent = t('Running. Sound starts with your first click or key.');
     }
   }
 
@@ -420,6 +476,7 @@
     return {
       ready,
       tick(count) {
+        if (!running) return ticks;
         for (let i = 0; i < count; i += 1) {
           runTick();
           deliver();
@@ -442,7 +499,12 @@
           words: stateElement.textContent,
           scale,
           firstFrameMs,
+          running,
+          switchOnShown: !switchOn.hidden,
+          captions: captions.shown(),
+          announced: document.getElementById('announce').textContent,
           audio: {
+            gain: audio.gain ? audio.gain.gain.value : null,
             state: audio.context ? audio.context.state : 'none',
             sounds: audio.sounds,
             samples: audio.samples,
@@ -498,6 +560,15 @@
           samples += part.length;
         }
       },
+      // Speech message n played as the instrument plays a sound, heard as a tick's sound is.
+      say(n) {
+        const ok = sim._WebSay(n) !== 0;
+        const count = sim._WebSoundCount();
+        if (count > 0) playSound(sim._WebSoundSamples(), count);
+        hearPlayed();
+        return ok;
+      },
+      voiceText: (n) => sim.UTF8ToString(sim._WebVoiceText(n)),
       // A button's square on the panel: left, top, right, bottom (right and bottom excluded).
       buttonBox(button) {
         const box = sim._WebButtonBox(button) / 4;
@@ -542,18 +613,26 @@
     plainContext = plain.getContext('2d');
     image = plainContext.createImageData(width, height);
     makeAudioContext();
+    captions.connect((n) => sim.UTF8ToString(sim._WebVoiceText(n)),
+                     (words) => a11y.spoken(words));
     // The window's creation: power-on, the LCD view, the first frame, the tick schedule.
     sim._WebStart();
     layout();
     watchRatio();
     refresh();
     due = nowUs() + sim._WebTickPeriodUs();
+    switchOn.hidden = running;
     showStatus();
     if (audio.context) audio.context.addEventListener('statechange', showStatus);
-    if (!testMode) arm(due - nowUs());
+    window.DrkI18n.onChange(() => {
+      shown.state = '';
+      refresh();
+      showStatus();
+    });
+    if (running && !testMode) arm(due - nowUs());
     started();
   }).catch((error) => {
-    statusElement.textContent = `The simulator could not start: ${error}`;
+    statusElement.textContent = `${t('The simulator could not start:')} ${error}`;
     throw error;
   });
 }());

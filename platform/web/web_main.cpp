@@ -12,6 +12,7 @@
 
 #include "frame_pixels.h"
 #include "simulator.h"
+#include "voice_texts.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ std::vector<uint8_t> FrameRgba;  // the frame in the byte order of the page's Im
 char LineText[CellsPerLine * 5 + 1];
 int32_t ButtonBox[4];
 SimTickReport Report;
+SimSoundReport Played;  // what the last tick's sound held (its messages, clicks, tones)
 
 // The page's sound service: keeps the image for the page, which plays it through Web Audio.
 // It returns at once; the page holds the next tick for the sound's length.
@@ -57,6 +59,7 @@ EMSCRIPTEN_KEEPALIVE void WebFactorySettings() {
 EMSCRIPTEN_KEEPALIVE void WebTick() {
     SoundBytes = 0;
     SimTick();
+    SimPlayedSound(&Played);
 }
 
 EMSCRIPTEN_KEEPALIVE void WebMouseDown(int32_t x, int32_t y) {
@@ -169,6 +172,43 @@ EMSCRIPTEN_KEEPALIVE const char* WebLcdLine(int32_t row) {
 // The glyph code of LCD cell `cell` (0-23).
 EMSCRIPTEN_KEEPALIVE int32_t WebCell(int32_t cell) {
     return cell >= 0 && cell < SimCellCount ? Report.cells[cell] : 0x20;
+}
+
+// What the last tick's sound held: its speech messages (the first SimSoundMessagesMax of
+// them listed), detector clicks and alarm tone bursts.
+EMSCRIPTEN_KEEPALIVE uint32_t WebPlayedMessageCount() {
+    return Played.messageCount < SimSoundMessagesMax ? Played.messageCount : SimSoundMessagesMax;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebPlayedMessage(int32_t i) {
+    return i >= 0 && i < SimSoundMessagesMax ? Played.messages[i] : -1;
+}
+
+EMSCRIPTEN_KEEPALIVE uint32_t WebPlayedClicks() {
+    return Played.clicks;
+}
+
+EMSCRIPTEN_KEEPALIVE uint32_t WebPlayedTones() {
+    return Played.tones;
+}
+
+// The words of speech message n (resources/voice_messages.txt), "" for no such message.
+EMSCRIPTEN_KEEPALIVE const char* WebVoiceText(int32_t n) {
+    return n >= 0 && n < 256 ? VoiceMessageText(static_cast<uint8_t>(n)).c_str() : "";
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t WebVoiceTextCount() {
+    return VoiceTextCount;
+}
+
+// Plays messages as one sound, as the instrument would, without a tick (the captions' test
+// hears every message this way). The sound and its report are taken as a tick's.
+EMSCRIPTEN_KEEPALIVE int32_t WebSay(int32_t n) {
+    SoundBytes = 0;
+    const uint8_t list[1] = {static_cast<uint8_t>(n)};
+    const bool ok = SimSay(list, 1);
+    SimPlayedSound(&Played);
+    return ok ? 1 : 0;
 }
 
 }  // extern "C"

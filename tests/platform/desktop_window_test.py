@@ -274,7 +274,7 @@ def main():
         # --- A prepared situation ----------------------------------------------------------
         # 62 s of instrument time run before the first frame: the first LCD the window shows
         # is the prepared one (the menu after a minute), with nothing in between.
-        app = App(args.app, env, "--start", script_file("prepared", prepared))
+        app = App(args.app, env, "--scale", "1", "--start", script_file("prepared", prepared))
         apps.append(app)
         wid = app.wid
         frame_colours = (bytes([150, 150, 150]), bytes([0, 250, 0]))   # unlit, lit

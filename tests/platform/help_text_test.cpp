@@ -15,12 +15,9 @@ namespace {
 // The help as one line of words, single spaces.
 std::string HelpWords() {
     std::string words;
-    for (int i = 0; i < HelpLineCount; ++i) {
-        std::string line = HelpLines[i];
-        const size_t first = line.find_first_not_of(' ');
-        if (first == std::string::npos) continue;
+    for (int i = 0; i < HelpParagraphCount; ++i) {
         if (!words.empty()) words += ' ';
-        words += line.substr(first);
+        words += HelpParagraphs[i];
     }
     return words;
 }

@@ -175,11 +175,11 @@ async function main() {
       { name: 'key P switches on again',
         down: async () => { await page.keyboard.down('p'); await page.keyboard.up('p'); }, inputs: 1,
         native: ['power', 'tick 10'], hold: 0, after: 10, lines: ['DRK-20  VT5P', '+74955550123'] },
-      { name: 'Space on the focused page POWER button is POWER, not MODE',
+      { name: 'Enter on the focused page POWER button is POWER',
         down: async () => {
           await page.focus('#power-button');
-          await page.keyboard.down(' ');
-          await page.keyboard.up(' ');
+          await page.keyboard.down('Enter');
+          await page.keyboard.up('Enter');
         },
         inputs: 2, native: ['tick 30', 'power', 'tick 40'], hold: 0, before: 30, after: 40,
         lines: ['', ''], off: true },

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The web page's tests: builds it (scripts/build-web), then compares the runner under node
 # with the native runner (runner_traces.sh) and tests the page in headless Chromium
-# (page_test.js, with the npm packages pinned in package-lock.json) and as an offline app
-# (offline_test.js). Nothing here is skipped:
-# a part that cannot be installed or run fails the run.
+# (page_test.js; a11y_test.js for captions, the live region, sound control, the languages and
+# axe-core; with the npm packages pinned in package-lock.json) and as an offline app
+# (offline_test.js). Nothing here is skipped: a part that cannot be installed or run fails the
+# run.
 #
 #   tests/web/web_test.sh --runner NATIVE_HEADLESS
 set -euo pipefail
@@ -27,4 +28,5 @@ tests/web/runner_traces.sh --native "$runner" --node "$tree/platform/web/drk20vt
 tests/golden/outputs.sh check node node --no-experimental-fetch \
   "$(realpath "$tree")/platform/web/drk20vt5p-headless-node.js"
 node tests/web/page_test.js --site build/web --runner "$runner"
+node tests/web/a11y_test.js --site build/web
 node tests/web/offline_test.js --site build/web
