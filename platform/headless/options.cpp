@@ -21,6 +21,10 @@ const char RunnerUsageStart[] =
     "                     its tick, silence between, a tick held for its sound's length\n"
     "  --screenshot FILE  write a PNG of the panel at the end\n"
     "  --junit FILE       write a JUnit XML report: one test case per script\n"
+    "  --review FILE      write the review of the run as JSON: presses, screens, speech,\n"
+    "                     tone bursts and alarms at their ticks (one entry per script)\n"
+    "  --report FILE      write the review as one self-contained HTML page with plots;\n"
+    "                     with several --script it opens with a class table\n"
     "  --junit-attachments DIR\n"
     "                     for each failed script, its panel (PNG) and sound (WAV) at the\n"
     "                     failure in DIR, named in the report as attachments\n"
@@ -125,6 +129,10 @@ bool ParseRunnerOptions(int argc, const char* const* argv, RunnerOptions& option
             if (!once(options.screenshot)) return false;
         } else if (arg == "--junit") {
             if (!once(options.junit)) return false;
+        } else if (arg == "--review") {
+            if (!once(options.review)) return false;
+        } else if (arg == "--report") {
+            if (!once(options.report)) return false;
         } else if (arg == "--junit-attachments") {
             if (!once(options.junitAttachments)) return false;
         } else if (arg == "--say") {

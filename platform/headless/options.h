@@ -12,6 +12,8 @@ struct RunnerOptions {
     std::string wav;                   // "" none
     std::string screenshot;            // "" none
     std::string junit;                 // "" none
+    std::string review;                // "" none: the review as JSON
+    std::string report;                // "" none: the review as one HTML page
     std::string junitAttachments;      // "" none: the folder of a failed script's PNG and WAV
     std::vector<uint8_t> say;
     bool saySet = false;   // --say LIST

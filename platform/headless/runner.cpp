@@ -16,6 +16,7 @@
 #include "lcd_text.h"
 #include "output_file.h"
 #include "panel_png.h"
+#include "review.h"
 #include "scenario.h"
 #include "script_reader.h"
 #include "simulator.h"
@@ -94,6 +95,7 @@ struct Run {
     const RunnerOptions& options;
     OutputFile* trace = nullptr;
     WavTimeline* wav = nullptr;
+    ReviewSession* review = nullptr;     // the script's review, when one is written
     WavTimeline* attachedWav = nullptr;  // --junit-attachments: the script's sound so far
     uint64_t tick = 0;
     std::string shownLines;
@@ -132,6 +134,7 @@ struct Run {
             if (!WriteOutput(*trace, line.data(), line.size())) writeError = trace->error;
         }
         if (wav && !AddWavTick(*wav, TickSound)) writeError = wav->error;
+        if (review) ReviewTick(*review);
         if (attachedWav) AddWavTick(*attachedWav, TickSound);  // its error is kept in it
         if (options.show) Show();
         return writeError.empty();
@@ -140,13 +143,33 @@ struct Run {
 
 enum class Outcome { Passed, Failed, WriteFailed, Interrupted };
 
+// The inputs among steps [from, to), which the player has just performed, for the review.
+void ReviewInputs(ReviewSession& review, const std::vector<Step>& steps, size_t from, size_t to) {
+    for (size_t i = from; i < to && i < steps.size(); ++i) {
+        switch (steps[i].kind) {
+            case StepKind::ModeDown:
+            case StepKind::ModeUp:
+            case StepKind::PressMode:
+            case StepKind::Power:
+            case StepKind::PowerDown:
+            case StepKind::Click:
+                ReviewPress(review, FormatStep(steps[i]));
+                break;
+            default:
+                break;
+        }
+    }
+}
+
 // Plays one script on the instrument as it stands; `failure` gets the message of a failed
 // expect and `line` its step's line.
-Outcome PlayScript(Run& run, Script& script, std::string& failure, int& line) {
-    ScenarioPlayer player;
+Outcome PlayScript(Run& run, Script& script, std::string& failure, int& line,
+                   ScenarioPlayer& player) {
     ScenarioBegin(player, script.name, std::move(script.steps));
     for (;;) {
+        const size_t from = player.next;
         const ScenarioAction action = ScenarioNext(player);
+        if (run.review) ReviewInputs(*run.review, player.steps, from, player.next);
         switch (action.kind) {
             case ScenarioAction::Tick:
                 if (!run.Tick()) {
@@ -212,8 +235,8 @@ int Say(const RunnerOptions& options) {
 // The combinations of options that would leave something unsaid: each is refused.
 bool OptionsAgree(const RunnerOptions& o, std::string& error) {
     const bool runOptions = !o.scripts.empty() || !o.trace.empty() || !o.screenshot.empty() ||
-                            !o.junit.empty() || o.ticks != 0 || o.show || o.lcd || o.traceSound ||
-                            o.seedSet;
+                            !o.junit.empty() || !o.review.empty() || !o.report.empty() ||
+                            o.ticks != 0 || o.show || o.lcd || o.traceSound || o.seedSet;
     if (o.sayList && (runOptions || !o.wav.empty() || o.realtime)) {
         error = "--say list prints the messages and takes no other option";
     } else if (o.saySet && runOptions) {
@@ -301,6 +324,14 @@ int RunnerMain(int argc, const char* const* argv) {
         }
         scripts.push_back(std::move(script));
     }
+    for (const Script& s : scripts) {
+        uint32_t seed;
+        if (options.seedSet && ScenarioSeed(s.steps, seed)) {
+            Message("%s sets its own seed: --seed would override it; give one or the other",
+                    PrintableText(s.name).c_str());
+            return ExitUsage;
+        }
+    }
     int scriptErrors = 0;
     for (const Script& s : scripts) scriptErrors += !s.error.empty();
     if (scripts.empty()) scripts.push_back(Script{"", "run", {}, {}, 0});
@@ -321,6 +352,8 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.wav.empty()) outputs.push_back({"--wav", options.wav});
     if (!options.screenshot.empty()) outputs.push_back({"--screenshot", options.screenshot});
     if (!options.junit.empty()) outputs.push_back({"--junit", options.junit});
+    if (!options.review.empty()) outputs.push_back({"--review", options.review});
+    if (!options.report.empty()) outputs.push_back({"--report", options.report});
     if (!options.junitAttachments.empty()) {
         struct stat st;
         if (stat(options.junitAttachments.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
@@ -345,8 +378,10 @@ int RunnerMain(int argc, const char* const* argv) {
             }
         }
     }
-    if (options.trace == "-" && options.junit == "-") {
-        Message("--trace and --junit both on standard output");
+    if ((options.trace == "-") + (options.junit == "-") + (options.review == "-") +
+            (options.report == "-") >
+        1) {
+        Message("only one of --trace, --junit, --review and --report can be standard output");
         return ExitUsage;
     }
     std::map<std::string, std::string> taken;  // file key -> what uses it
@@ -421,6 +456,8 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.wav.empty()) run.wav = &wav;
 
     std::vector<JunitCase> cases;
+    const bool reviewed = !options.review.empty() || !options.report.empty();
+    std::vector<ReviewSession> reviews(reviewed ? scripts.size() : 0);
     std::vector<std::string> attachmentErrors;
     int exitCode = scriptErrors != 0 ? ExitUsage : ExitOk;
     int stoppedBy = 0;
@@ -444,7 +481,13 @@ int RunnerMain(int argc, const char* const* argv) {
             continue;
         }
         if (k != 0) SimReset();
-        if (options.seedSet) SimSeed(options.seed);
+        uint32_t seed = options.seed;
+        const bool seeded = ScenarioSeed(script.steps, seed) || options.seedSet;
+        if (seeded) SimSeed(seed);
+        if (reviewed) {
+            ReviewBegin(reviews[k], script.name, seeded, seed);
+            run.review = &reviews[k];
+        }
         run.tick = 0;
         run.shownLines.clear();
         run.due = SteadyUs() + SimTickPeriodUs;
@@ -461,9 +504,20 @@ int RunnerMain(int argc, const char* const* argv) {
         }
         SimStart();
         std::string failure;
-        const Outcome outcome = PlayScript(run, script, failure, report.line);
+        ScenarioPlayer player;
+        const Outcome outcome = PlayScript(run, script, failure, report.line, player);
         report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
         report.ticks = run.tick;
+        if (reviewed) {
+            for (const GoalState& g : ScenarioGoals(player)) {
+                reviews[k].goals.push_back(ReviewGoal{g.step->line, g.step->points,
+                                                      g.step->goalText, g.step->duration, g.met,
+                                                      g.tick, g.lcd[0] + "\n" + g.lcd[1]});
+            }
+            reviews[k].passSet = player.passSet;
+            reviews[k].passMark = player.passMark;
+            ReviewEnd(reviews[k]);
+        }
         run.attachedWav = nullptr;
         if (!attachedPng.empty()) {
             // A failed script's panel and sound at the failure; nothing for one that passed.
@@ -530,6 +584,12 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!options.junit.empty()) {
         const std::string xml = JunitReport(junitRun, cases);
         if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
+            writeErrors.push_back(error);
+    }
+    for (const auto& [path, text] :
+         {std::pair{options.review, reviewed ? ReviewJson(reviews) : std::string()},
+          std::pair{options.report, reviewed ? ReviewHtml(reviews) : std::string()}}) {
+        if (!path.empty() && !WriteWholeOutput(path, text.data(), text.size(), error))
             writeErrors.push_back(error);
     }
     // (A trace on standard output that failed has said so already.)

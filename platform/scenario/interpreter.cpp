@@ -78,7 +78,7 @@ std::string HeardDetail(const HeardSound& h) {
 }
 
 void TakeSound(ScenarioPlayer& p) {
-    SimSoundReport r;
+    SimSoundReport& r = p.tickSound;
     SimPlayedSound(&r);
     if (r.samples == 0) return;
     p.heard.samples += r.samples;
@@ -250,7 +250,89 @@ bool RunDue(ScenarioPlayer& p) {
     return true;
 }
 
+// Whether a goal's check holds now; its sound checks look at what the last tick played (at
+// the goal's own line, before any tick: nothing).
+bool GoalHolds(const ScenarioPlayer& p, const Step& step, bool ticked) {
+    const SimSoundReport& r = p.tickSound;
+    const bool sound = step.kind == StepKind::ExpectSaid || step.kind == StepKind::ExpectTone ||
+                       step.kind == StepKind::ExpectClicks || step.kind == StepKind::ExpectSilence;
+    if (sound && !ticked) return false;
+    switch (step.kind) {
+        case StepKind::ExpectLcd:
+            return LcdMatches(step);
+        case StepKind::ExpectSaid: {
+            std::string words;
+            for (uint32_t i = 0; i < r.messageCount && i < SimSoundMessagesMax; ++i)
+                words += " " + VoiceMessageText(r.messages[i]);
+            const std::string heard = " " + SpokenWords(words) + " ";
+            return heard.find(" " + SpokenWords(step.text[0]) + " ") != std::string::npos;
+        }
+        case StepKind::ExpectTone:
+            return (r.tones != 0) == step.on;
+        case StepKind::ExpectClicks:
+            return r.clicks >= step.count && r.clicks <= step.upTo;
+        case StepKind::ExpectSilence:
+            return r.samples == 0;
+        case StepKind::ExpectBacklight: {
+            SimTickReport t;
+            SimReport(&t);
+            return (t.backlight != 0) == step.on;
+        }
+        case StepKind::ExpectCursor: {
+            SimTickReport t;
+            SimReport(&t);
+            return step.on ? t.cursor == static_cast<int>(step.count) : t.cursor < 0;
+        }
+        default:
+            return false;
+    }
+}
+
+// Looks at each open goal after a tick (or at its own line): met when its check holds, closed
+// when its time is up.
+void WatchGoals(ScenarioPlayer& p, bool ticked) {
+    for (GoalState& g : p.goals) {
+        if (!g.open) continue;
+        if (GoalHolds(p, *g.step, ticked)) {
+            g.open = false;
+            g.met = true;
+            g.tick = p.tick;
+            g.lcd[0] = LcdLineText(0);
+            g.lcd[1] = LcdLineText(1);
+        } else if (p.tick - g.from >= g.step->within) {
+            g.open = false;
+        }
+    }
+}
+
 }  // namespace
+
+std::vector<GoalState> ScenarioGoals(const ScenarioPlayer& player) {
+    std::vector<GoalState> all;
+    size_t reached = 0;
+    for (const Step& s : player.steps) {
+        if (!s.goal) continue;
+        if (reached < player.goals.size() && player.goals[reached].step == &s) {
+            all.push_back(player.goals[reached++]);
+        } else {
+            GoalState g;
+            g.step = &s;
+            g.open = false;
+            all.push_back(g);
+        }
+    }
+    return all;
+}
+
+bool ScenarioSeed(const std::vector<Step>& steps, uint32_t& seed) {
+    for (const Step& s : steps) {
+        if (s.kind == StepKind::Seed) {
+            seed = static_cast<uint32_t>(s.count);
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string TickTimeText(uint64_t tick) {
     char text[48];
@@ -341,6 +423,14 @@ bool CheckHolds(ScenarioPlayer& p, const Step& step, ScenarioAction& failure) {
 // when the caller must be told (`action`: a screenshot or a failure).
 bool StartStep(ScenarioPlayer& p, const Step& step, ScenarioAction& action) {
     switch (step.kind) {
+        case StepKind::Pass:
+            p.passSet = true;
+            p.passMark = step.count;
+            p.given.push_back(step);  // a drill's own step: a recording keeps it
+            return true;
+        case StepKind::Seed:
+            p.given.push_back(step);  // the front end seeds the detector before it starts
+            return true;
         case StepKind::Tick:
             p.ticksLeft = step.count;
             return true;
@@ -411,6 +501,7 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
             Give(p, StepKind::ModeUp);
         }
         if (!RunDue(p)) return p.failure;
+        WatchGoals(p, true);
         if (p.current->kind == StepKind::WaitUntilLcd) {
             if (LcdMatches(*p.current)) {
                 p.ticksLeft = 0;
@@ -442,6 +533,15 @@ ScenarioAction ScenarioNext(ScenarioPlayer& p) {
         }
         const Step& step = p.steps[p.next++];
         p.current = &step;
+        if (step.goal) {
+            GoalState g;
+            g.step = &step;
+            g.from = p.tick;
+            p.goals.push_back(g);
+            p.given.push_back(step);  // a drill's goal, recorded at its tick
+            WatchGoals(p, false);
+            continue;
+        }
         ScenarioAction action{ScenarioAction::Done, nullptr, {}};
         if (!StartStep(p, step, action)) return action;
     }

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "scenario.h"
+#include "simulator.h"
 
 struct ScenarioAction {
     enum Kind : uint8_t { Tick, Screenshot, Done, Failed };
@@ -55,6 +56,16 @@ struct HeardSound {
     int sinceLine = 0;              // the line of the last sound check, 0 the start
 };
 
+// A goal of the script (a `goal` step) as the run has met it or not.
+struct GoalState {
+    const Step* step;
+    uint64_t from = 0;  // the tick count when its line came
+    bool open = true;   // still watched: not met and its time not up
+    bool met = false;
+    uint64_t tick = 0;   // met: the tick count then
+    std::string lcd[2];  // met: the LCD lines then
+};
+
 struct ScenarioPlayer {
     std::string name;  // the script's name in messages
     std::vector<Step> steps;
@@ -68,7 +79,11 @@ struct ScenarioPlayer {
     // The `at` steps started and not yet run: the tick each is due and its step, in the
     // order started.
     std::vector<std::pair<uint64_t, const Step*>> timeline;
-    ScenarioAction failure{};  // kept once an expectation has failed
+    std::vector<GoalState> goals;  // in the order of their lines
+    bool passSet = false;          // a `pass` step has set the pass mark
+    uint64_t passMark = 0;
+    SimSoundReport tickSound{};  // what the last tick played, for the goals' sound checks
+    ScenarioAction failure{};    // kept once an expectation has failed
     bool failed = false;
     // The inputs the last ScenarioNext gave the instrument, in order, each as the step that
     // gives it alone: mode down, mode up (a press mode's release too), power, power down,
@@ -83,6 +98,13 @@ struct ScenarioPlayer {
 void ScenarioBegin(ScenarioPlayer& player, std::string name, std::vector<Step> steps);
 // Plays up to the next thing the caller must do (see above).
 ScenarioAction ScenarioNext(ScenarioPlayer& player);
+
+// Every goal of the steps, in their order: as the run has met it or not, a goal whose line
+// the run never reached (it ended or failed before) not met.
+std::vector<GoalState> ScenarioGoals(const ScenarioPlayer& player);
+
+// The seed a `seed` step sets (true), or false when the steps set none.
+bool ScenarioSeed(const std::vector<Step>& steps, uint32_t& seed);
 
 // The most ticks the steps can run (a wait until counted with its limit).
 uint64_t ScenarioMaxTicks(const std::vector<Step>& steps);

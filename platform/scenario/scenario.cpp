@@ -187,6 +187,13 @@ ParseResult ParseScenario(const std::string& name, const std::string& text) {
         Step step{};
         step.line = lineNo;
         if (!row->parse(words, step, error)) return fail(error);
+        // The seed sets the background the run starts with: before anything acts or waits.
+        if (step.kind == StepKind::Seed) {
+            for (const Step& before : result.steps) {
+                if (before.kind != StepKind::Pass && !before.goal)
+                    return fail("seed must come before every step that acts, waits or checks");
+            }
+        }
         if (!InTheRoom(step, room, error)) return fail(error);
         result.steps.push_back(std::move(step));
         if (end == text.size()) break;
@@ -196,5 +203,13 @@ ParseResult ParseScenario(const std::string& name, const std::string& text) {
 
 std::string FormatStep(const Step& s) {
     const StepRow* row = StepRowOf(s.kind);
-    return row == nullptr ? std::string() : row->format(s);
+    if (row == nullptr) return std::string();
+    if (!s.goal) return row->format(s);
+    std::string text = "goal " + std::to_string(s.points) + " \"";
+    for (char c : s.goalText) {
+        if (c == '"' || c == '\\') text.push_back('\\');
+        text.push_back(c);
+    }
+    const std::string check = row->format(s);
+    return text + "\" within " + s.duration + ": " + check.substr(check.find(' ') + 1);
 }

@@ -35,6 +35,8 @@ enum class StepKind {
     Wall,        // wall X1 Y1 X2 Y2 T
     At,          // at T STEP: the step when the instrument time reaches T
     ExpectRate,  // expect rate A..B
+    Pass,        // pass POINTS: the score a drill needs
+    Seed         // seed N: the detector's background for the run (before every other step)
 };
 
 inline constexpr uint64_t StepMaxTicks = 1000000000ULL;  // about 3 years of instrument time
@@ -57,7 +59,8 @@ struct Step {
     // ExpectLcd, WaitUntilLcd: what each cell must show, as its text with look-alike letters
     // made one (LookAlikeText); "" for a cell that may show anything.
     std::string cells[StepCells];
-    std::string duration;  // WaitUntilLcd: the limit as written; At: the time as written
+    std::string duration;  // WaitUntilLcd: the limit as written; At: the time as written; a
+                           // goal: its D as written
     // The room steps, in millimetres: Room the size in pos[0], pos[1]; Place and Move the
     // point; Wall the two ends. Place: the strength in thousandths of a pulse a second in
     // count, the kind (SimSourceKind) in sourceKind, hidden in on. Wall: the transmission in
@@ -67,6 +70,13 @@ struct Step {
     int32_t pos[4] = {};
     uint8_t sourceKind = 0;
     std::vector<Step> inner;
+    // A goal (goal POINTS "TEXT" within D: CHECK): the step is its check (an expect kind)
+    // that never fails the run; met at the first tick from its line, within `within` ticks,
+    // at which the check holds. Pass: the points in `count`; Seed: the seed in `count`.
+    bool goal = false;
+    uint32_t points = 0;
+    uint64_t within = 0;
+    std::string goalText;
 };
 
 struct ParseResult {

@@ -10,6 +10,7 @@ namespace {
 constexpr uint64_t MaxTicks = StepMaxTicks;
 constexpr uint64_t MaxSourceMilli = 2000000;  // source R: at most 2000 pulses a second
 constexpr uint64_t MaxClicks = 1000000000ULL;
+constexpr uint64_t MaxPoints = 1000000;
 
 // An LCD line as written between the quotes: \" and \\ escape, \? is a question mark, ? any
 // cell. False when it is not 12 cells.
@@ -563,6 +564,69 @@ std::string FormatAt(const Step& s) {
     return "at " + s.duration + " " + (s.inner.empty() ? std::string() : FormatStep(s.inner[0]));
 }
 
+// pass POINTS
+bool ParsePass(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2 || !ParseCount(s.w[1], MaxPoints, step.count))
+        return Failed(error, "expected: pass POINTS (0-1000000)");
+    step.kind = StepKind::Pass;
+    return true;
+}
+std::string FormatPass(const Step& s) {
+    return "pass " + std::to_string(s.count);
+}
+
+// seed N
+bool ParseSeed(const StepWords& s, Step& step, std::string& error) {
+    if (s.n != 2 || !ParseCount(s.w[1], 0xFFFFFFFFu, step.count))
+        return Failed(error, "expected: seed N (0-4294967295)");
+    step.kind = StepKind::Seed;
+    return true;
+}
+std::string FormatSeed(const Step& s) {
+    return "seed " + std::to_string(s.count);
+}
+
+// goal POINTS "TEXT" within D: CHECK, CHECK an expect step without the word expect. The goal
+// is read as its check with the goal's values; FormatStep writes it back.
+bool ParseGoal(const StepWords& s, Step& step, std::string& error) {
+    const char* usage = "expected: goal POINTS \"TEXT\" within D: CHECK";
+    uint64_t points;
+    if (s.n < 6 || !ParseCount(s.w[1], MaxPoints, points) || !s.quoted[2] || !s.Is(3, "within"))
+        return Failed(error, usage);
+    size_t colon = 4;
+    while (colon < s.n && (s.quoted[colon] || s.w[colon].empty() || s.w[colon].back() != ':'))
+        ++colon;
+    if (colon >= s.n) return Failed(error, usage);
+    std::string duration;
+    for (size_t k = 4; k <= colon; ++k) duration += (k > 4 ? " " : "") + s.w[k];
+    duration.pop_back();
+    while (!duration.empty() && duration.back() == ' ') duration.pop_back();
+    if (!ParseDuration(duration, step.within))
+        return Failed(error, "expected: within D: with unit ms, s or min (e.g. within 30s:)");
+    StepWords check;
+    check.w.push_back("expect");
+    check.raw.push_back("expect");
+    check.quoted.push_back(false);
+    for (size_t k = colon + 1; k < s.n; ++k) {
+        check.w.push_back(s.w[k]);
+        check.raw.push_back(s.raw[k]);
+        check.quoted.push_back(s.quoted[k]);
+    }
+    check.n = check.w.size();
+    const StepRow* row = FindStepRow(check);
+    if (row == nullptr || std::string(row->name).rfind("expect ", 0) != 0)
+        return Failed(error, "expected: a goal's check: an expect step without the word expect");
+    if (!row->parse(check, step, error)) {
+        error = "goal: " + error;
+        return false;
+    }
+    step.goal = true;
+    step.points = static_cast<uint32_t>(points);
+    step.goalText = s.w[2];
+    step.duration = duration;
+    return true;
+}
+
 constexpr uint32_t Bit(StepKind kind) {
     return StepKindBit(kind);
 }
@@ -620,6 +684,10 @@ const StepRow StepTable[] = {
     {"at", "at T STEP", ParseAt, Bit(StepKind::At), FormatAt},
     {"expect rate", "expect rate A..B", ParseExpectRate, Bit(StepKind::ExpectRate),
      FormatExpectRate},
+
+    {"goal", "goal POINTS \"TEXT\" within D: CHECK", ParseGoal, 0, nullptr},
+    {"pass", "pass POINTS", ParsePass, Bit(StepKind::Pass), FormatPass},
+    {"seed", "seed N", ParseSeed, Bit(StepKind::Seed), FormatSeed},
 };
 const size_t StepTableSize = sizeof StepTable / sizeof StepTable[0];
 

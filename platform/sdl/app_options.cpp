@@ -13,6 +13,8 @@ const char AppUsage[] =
     "  --record FILE      write the session as a scenario script the headless runner replays\n"
     "  --script FILE      play a scenario script in real time; you may take over any time\n"
     "  --start FILE       run a scenario script as fast as possible, then hand over\n"
+    "  --drill FILE       play a drill (a scenario with goals) in real time while you act;\n"
+    "                     End ends it; then its review (with --record S also S.html)\n"
     "  --version          print the program's version\n"
     "  --help             show this help\n"
     "\n"
@@ -74,6 +76,8 @@ bool ParseAppOptions(int argc, const char* const* argv, AppOptions& options, std
             if (!value(options.record)) return false;
         } else if (arg == "--script") {
             if (!value(options.script)) return false;
+        } else if (arg == "--drill") {
+            if (!value(options.drill)) return false;
         } else if (arg == "--start") {
             if (!value(options.start)) return false;
         } else {

@@ -14,6 +14,7 @@ struct AppOptions {
     std::string record;  // "" none
     std::string script;  // played in the window at the wall clock's pace
     std::string start;   // played as fast as possible before the person takes over
+    std::string drill;   // a drill: played in real time with its goals, then reviewed
     std::string lang;    // "en" or "ru"; "": from the locale
     bool help = false;
     bool version = false;

@@ -22,6 +22,7 @@ struct Input {
 std::deque<Input> Held;
 bool Holding = false;
 bool Quit = false;
+bool EndKey = false;
 bool Help = false;
 // The sound's control: S mutes and brings it back at its volume, + and - step the volume.
 constexpr int VolumeStep = 10;
@@ -112,6 +113,10 @@ bool HandleKey(const SDL_KeyboardEvent& key, bool down) {
         (sym == SDLK_SLASH && (key.keysym.mod & KMOD_SHIFT) != 0)) {
         Help = true;
         return true;
+    }
+    if (sym == SDLK_END) {
+        EndKey = true;
+        return false;
     }
     if (sym == SDLK_f) {
         Give(Input{InputKind::FactoryKey});
@@ -216,6 +221,10 @@ PanelLook CurrentLook() {
     look.pressed[SimMode] = Holding || !Held.empty() ? ModeByPerson : SimModeHeld();
     look.help = Help;
     return look;
+}
+
+bool EndPressed() {
+    return EndKey;
 }
 
 bool QuitRequested() {

@@ -18,5 +18,7 @@ void HoldInput(bool hold);
 void DeliverHeldInput();
 // The look of the panel now: the held buttons, the help overlay.
 PanelLook CurrentLook();
+// True once the End key was pressed (it ends a drill).
+bool EndPressed();
 // True once the window was closed.
 bool QuitRequested();

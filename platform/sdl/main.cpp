@@ -14,6 +14,7 @@
 
 #include "app_options.h"
 #include "captions.h"
+#include "drill.h"
 #include "i18n.h"
 #include "input.h"
 #include "output_file.h"
@@ -85,6 +86,7 @@ void RunTick() {
     CaptionsTick();
     HoldInput(false);
     RecordTick();
+    DrillTick();
 }
 
 struct Script {
@@ -165,6 +167,16 @@ int main(int argc, char** argv) {
         }
         if (!BeginRecording(options.record)) return StopSignal ? 128 + StopSignal : 2;
     }
+    bool seeded = false;
+    uint32_t seed = 0;
+    if (!options.drill.empty()) {
+        if (!options.script.empty()) {
+            std::fprintf(stderr, "drk20vt5p: --drill plays its own timeline: not with --script\n");
+            return 2;
+        }
+        if (!BeginDrill(options.drill, script.player, seeded, seed)) return 2;
+        script.playing = true;
+    }
 
     // A button released outside the window leaves MODE held, as on the original platform.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
@@ -193,6 +205,7 @@ int main(int argc, char** argv) {
 
     // Window creation: power-on, the LCD view, the 100 ms timer.
     SimUseCarriedResources();
+    if (seeded) SimSeed(seed);
     SimStart();
     // A prepared situation: the start script as fast as the processor allows, silent.
     SimSetSoundService(nullptr);
@@ -208,7 +221,9 @@ int main(int argc, char** argv) {
     Show();
     int64_t due = NowUs() + SimTickPeriodUs;
 
-    while (!stopped && !QuitRequested() && StopSignal == 0) {
+    while (
+        !stopped && !QuitRequested() && StopSignal == 0 &&
+        !(!options.drill.empty() && (EndPressed() || DrillOver(script.player, !script.playing)))) {
         const int64_t now = NowUs();
         if (now >= due) {
             RoomViewTick();  // the hand's move, before the tick it counts in
@@ -226,6 +241,7 @@ int main(int argc, char** argv) {
         if (SDL_WaitEventTimeout(&event, waitMs) && HandleEvent(event)) Show();
     }
     EndRecording();
+    EndDrill(script.player, options.record);
     CloseSdlSound();
     CloseView();
     SDL_Quit();

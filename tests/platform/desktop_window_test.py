@@ -312,6 +312,50 @@ def main():
               "the F key says what it did")
         app.close()
         apps.remove(app)
+
+        # --- A drill -----------------------------------------------------------------------
+        # Its goals' times are counted in instrument time, so the score does not depend on
+        # how fast the machine is: the greeting comes at 2.8 s (met), the tone never (not met);
+        # once both goals' times are up the drill ends by itself, long before its timeline.
+        drill = script_file("drill", "seed 11\npass 10\n"
+                            "goal 20 \"The greeting\" within 5s: said \"Дозиметр включён\"\n"
+                            "goal 10 \"The alarm tone\" within 3s: tone\ntick 6000\n")
+        session = os.path.join(tmp, "drill-session.scn")
+        app = App(args.app, env, "--drill", drill, "--record", session)
+        apps.append(app)
+        try:
+            app.proc.wait(timeout=300)
+        except subprocess.TimeoutExpired:
+            pass
+        output = app.close()
+        apps.remove(app)
+        if "score 20 of 30, 10 to pass: passed" not in output:
+            print(output)
+        check("  The greeting (20 points, within 5s of its start)" in output and
+              "score 20 of 30, 10 to pass: passed" in output,
+              "--drill: the goals listed, the drill ended by itself when their times were up, "
+              "the score printed")
+        check(os.path.exists(session + ".html"), "--drill --record S: the review page S.html")
+        replay = subprocess.run([args.runner, "--script", session, "--review", "-"],
+                                capture_output=True, text=True, timeout=300)
+        check(replay.returncode == 0 and '"score":20,"most":30,"pass":10,"result":"passed"'
+              in replay.stdout, "the recorded drill session replays to the same score")
+
+        # The End key ends a drill whose goal is still open.
+        drill = script_file("long-drill", "goal 10 \"The alarm tone\" within 10 min: tone\n"
+                            "tick 6000\n")
+        app = App(args.app, env, "--drill", drill)
+        apps.append(app)
+        run("xdotool", "key", "--window", app.wid, "End", env=env)
+        try:
+            app.proc.wait(timeout=120)
+        except subprocess.TimeoutExpired:
+            pass
+        ended = app.proc.poll() is not None
+        output = app.close()
+        apps.remove(app)
+        check(ended and "not met The alarm tone (10 points)" in output,
+              "--drill: the End key ends it and its review is printed")
         return 0
     except Failure:
         return 1

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The headless runner built with Emscripten, under node, against the native runner: on every
-# committed scenario and golden session both write a trace, a WAV and a PNG, which must be
-# the same byte for byte.
+# committed scenario and golden session both write a trace, a WAV, a PNG and the review (JSON
+# and HTML), which must be the same byte for byte.
 #
 #   tests/web/runner_traces.sh --native HEADLESS --node HEADLESS.js
 set -euo pipefail
@@ -27,18 +27,19 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 passed=0 failed=0
-for script in tests/golden/*.scn tests/scenarios/*.scn; do
+for script in tests/golden/*.scn tests/scenarios/*.scn tests/drills/*.scn; do
   name=$(basename "$(dirname "$script")")-$(basename "$script" .scn)
   ok=1
   for side in native node; do
     if [ $side = native ]; then runner=("$native"); else runner=(run_node); fi
     set +e
     "${runner[@]}" --script "$script" --trace "$out/$name.$side.trace" --wav "$out/$name.$side.wav" \
-      --screenshot "$out/$name.$side.png" >"$out/$name.$side.out" 2>&1
+      --screenshot "$out/$name.$side.png" --review "$out/$name.$side.review" \
+      --report "$out/$name.$side.report" >"$out/$name.$side.out" 2>&1
     echo $? >"$out/$name.$side.rc"
     set -e
   done
-  for kind in rc out trace wav png; do
+  for kind in rc out trace wav png review report; do
     if ! cmp -s "$out/$name.native.$kind" "$out/$name.node.$kind"; then
       echo "FAIL $script: the $kind differs between the native runner and the runner under node"
       cmp "$out/$name.native.$kind" "$out/$name.node.$kind" | head -1 || true

@@ -3,8 +3,8 @@
 # with the native runner (runner_traces.sh) and tests the page in headless Chromium
 # (page_test.js; a11y_test.js for captions, the live region, sound control, the languages and
 # axe-core; room_test.js for the room on the page; with the npm packages pinned in
-# package-lock.json). Nothing here is skipped:
-# a part that cannot be installed or run fails the run.
+# package-lock.json) and as an offline app (offline_test.js). Nothing here is skipped: a part
+# that cannot be installed or run fails the run.
 #
 #   tests/web/web_test.sh --runner NATIVE_HEADLESS
 set -euo pipefail
@@ -30,3 +30,4 @@ tests/golden/outputs.sh check node node --no-experimental-fetch \
 node tests/web/page_test.js --site build/web --runner "$runner"
 node tests/web/a11y_test.js --site build/web
 node tests/web/room_test.js --site build/web --runner "$runner"
+node tests/web/offline_test.js --site build/web
