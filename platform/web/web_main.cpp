@@ -14,6 +14,7 @@
 
 #include "frame_pixels.h"
 #include "interpreter.h"
+#include "script_reader.h"
 #include "simulator.h"
 #include "text.h"
 #include "voice_texts.h"
@@ -47,6 +48,23 @@ std::string RoomText;      // the room as JSON
 void KeepSound(const uint8_t* wav, uint32_t bytes) {
     SoundWav = wav;
     SoundBytes = bytes;
+}
+
+// A script the page was given (a URL or a file), read by the rule of every program that
+// plays one: at most MaxScriptBytes, UTF-8 throughout, then parsed. False with the message in
+// ScenarioText.
+bool ParsePageScript(const char* name, const char* text, ParseResult& parsed) {
+    const std::string body = text;
+    std::string error;
+    if (body.size() > MaxScriptBytes) {
+        error = PrintableText(name) + ":0: cannot read the script file: more than 16 MiB";
+    } else if (CheckScriptText(PrintableText(name), body, error)) {
+        parsed = ParseScenario(name, body);
+        if (parsed.ok) return true;
+        error = parsed.error;
+    }
+    ScenarioText = error;
+    return false;
 }
 
 }  // namespace
@@ -257,11 +275,8 @@ EMSCRIPTEN_KEEPALIVE int32_t WebSay(int32_t n) {
 // Parses a script and starts playing it from the next tick; 0, with the error for
 // WebScenarioText, when it does not parse (nothing else changes).
 EMSCRIPTEN_KEEPALIVE int32_t WebScenarioLoad(const char* name, const char* text) {
-    ParseResult parsed = ParseScenario(name, text);
-    if (!parsed.ok) {
-        ScenarioText = parsed.error;
-        return 0;
-    }
+    ParseResult parsed;
+    if (!ParsePageScript(name, text, parsed)) return 0;
     ScenarioBegin(Player, name, std::move(parsed.steps));
     Playing = true;
     ScenarioText.clear();
@@ -354,11 +369,8 @@ EMSCRIPTEN_KEEPALIVE const char* WebRoom() {
 // -1 for a script error (WebScenarioText says it; nothing is restarted). The page then
 // calls WebScenarioNext and does what WebScenarioAction says.
 EMSCRIPTEN_KEEPALIVE int32_t WebScenarioBegin(const char* name, const char* text) {
-    ParseResult parsed = ParseScenario(name, text);
-    if (!parsed.ok) {
-        ScenarioText = parsed.error;
-        return -1;
-    }
+    ParseResult parsed;
+    if (!ParsePageScript(name, text, parsed)) return -1;
     SimReset();
     SimStart();
     ScenarioBegin(Player, name, std::move(parsed.steps));
