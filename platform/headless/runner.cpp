@@ -1,14 +1,7 @@
 #include "runner.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
-#include <csignal>
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <map>
 #include <thread>
 
 #include "interpreter.h"
@@ -17,8 +10,8 @@
 #include "output_file.h"
 #include "panel_png.h"
 #include "review.h"
+#include "run_plan.h"
 #include "scenario.h"
-#include "script_reader.h"
 #include "simulator.h"
 #include "stop_signals.h"
 #include "trace_writer.h"
@@ -29,16 +22,6 @@ namespace {
 
 constexpr int64_t SampleUs = 125;        // one 8000 Hz sample
 constexpr int64_t SleepSliceUs = 20000;  // a stop request is seen within this while waiting
-
-void Message(const char* format, ...) {
-    std::fflush(stdout);
-    std::fputs("drk20vt5p-headless: ", stderr);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
-}
 
 int64_t SteadyUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -53,41 +36,6 @@ void SleepUntil(int64_t until) {
         std::this_thread::sleep_for(std::chrono::microseconds(slice));
     }
 }
-
-struct Script {
-    std::string path;  // as given, "-" standard input
-    std::string name;  // in messages
-    std::vector<Step> steps;
-    std::string error;  // a script that cannot be read or parsed (a JUnit error case)
-    int errorLine = 0;
-};
-
-// The line of a script error "NAME:LINE: ...", 0 when it has none.
-int ErrorLine(const std::string& name, const std::string& error) {
-    const std::string prefix = PrintableText(name) + ":";
-    if (error.compare(0, prefix.size(), prefix) != 0) return 0;
-    return std::atoi(error.c_str() + prefix.size());
-}
-
-// A file name for an attachment of the script: its number in the run and its base name,
-// letters, digits and . - _ kept.
-std::string AttachmentName(size_t index, const std::string& path, const char* extension) {
-    std::string base = path.substr(path.find_last_of("/\\") + 1);
-    if (base.empty() || base == "-") base = "stdin";
-    for (char& c : base) {
-        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        if (!keep) c = '_';
-    }
-    if (base.size() > 80) base.resize(80);
-    return std::to_string(index + 1) + "-" + base + extension;
-}
-
-// One output of the run, for the checks before the first tick.
-struct NamedOutput {
-    std::string what;  // "--trace", "the screenshot on line 12 of x.scn", ...
-    std::string path;
-};
 
 // The run loop's state: the tick count, the outputs written every tick and the real-time
 // schedule.
@@ -202,12 +150,6 @@ int StandardOutputDone() {
     return ExitWriteFailed;
 }
 
-// Before the first tick: a stop signal ends the program with nothing written.
-int StoppedBeforeRun() {
-    Message("stopped by %s before the first tick; nothing written", StopSignalName(StopSignal));
-    return ExitSignalBase + StopSignal;
-}
-
 // --say: the messages as one sound, without starting the instrument.
 int Say(const RunnerOptions& options) {
     if (options.sayList) {
@@ -265,6 +207,122 @@ bool OptionsAgree(const RunnerOptions& o, std::string& error) {
     return false;
 }
 
+// What the scripts' runs leave for the end: the report's cases, the exit code so far, the
+// attachments that could not be written and the stop signal that ended the run (0 none).
+struct RunResults {
+    std::vector<JunitCase> cases;
+    std::vector<std::string> attachmentErrors;
+    std::vector<ReviewSession> reviews;  // one a script, when a review or report is written
+    int exitCode = ExitOk;
+    int stoppedBy = 0;
+};
+
+// --junit-attachments: a failed script's panel and sound at the failure; nothing for one that
+// passed.
+void WriteAttachments(Outcome outcome, const std::string& png, WavTimeline& wav,
+                      const std::string& wavPath, JunitCase& report,
+                      std::vector<std::string>& errors) {
+    if (outcome != Outcome::Failed) {
+        DiscardWav(wav);
+        return;
+    }
+    std::string error;
+    if (WritePanelPng(png, error)) {
+        report.attachments.push_back(png);
+    } else {
+        errors.push_back(error);
+    }
+    if (!wav.error.empty() || !FinishWav(wav)) {
+        errors.push_back(wav.error);
+        DiscardWav(wav);
+    } else {
+        report.attachments.push_back(wavPath);
+    }
+}
+
+// The script's case and the run's exit code from how its play ended.
+void RecordOutcome(Outcome outcome, const std::string& failure, const Run& run, JunitCase& report,
+                   RunResults& results) {
+    switch (outcome) {
+        case Outcome::Passed:
+            break;
+        case Outcome::Failed:
+            std::fflush(stdout);
+            std::fprintf(stderr, "drk20vt5p-headless: %s", failure.c_str());
+            report.result = JunitCase::Failed;
+            report.message = failure.substr(0, failure.find('\n'));
+            report.detail = failure;
+            if (results.exitCode == ExitOk) results.exitCode = ExitExpectFailed;
+            break;
+        case Outcome::WriteFailed:
+            report.result = JunitCase::Error;
+            report.message = report.detail = run.writeError;
+            break;
+        case Outcome::Interrupted:
+            results.stoppedBy = StopSignal;
+            report.result = JunitCase::Error;
+            report.message = report.detail = std::string("stopped by ") +
+                                             StopSignalName(results.stoppedBy) + " after tick " +
+                                             std::to_string(run.tick);
+            break;
+    }
+}
+
+// The goals the player watched and the pass mark, into the script's review.
+void EndReview(ReviewSession& review, const ScenarioPlayer& player) {
+    for (const GoalState& g : ScenarioGoals(player)) {
+        review.goals.push_back(ReviewGoal{g.step->line, g.step->points, g.step->goalText,
+                                          g.step->duration, g.met, g.tick,
+                                          g.lcd[0] + "\n" + g.lcd[1]});
+    }
+    review.passSet = player.passSet;
+    review.passMark = player.passMark;
+    ReviewEnd(review);
+}
+
+// Plays script `k` of `scripts` on the instrument (reset for every script after the first),
+// with its attachments; its case.
+JunitCase PlayCase(Run& run, std::vector<Script>& scripts, size_t k, RunResults& results) {
+    const RunnerOptions& options = run.options;
+    Script& script = scripts[k];
+    JunitCase report{script.name, script.path, 0, 0, 0, JunitCase::Passed, {}, {}, {}};
+    if (k != 0) SimReset();
+    uint32_t seed = options.seed;
+    const bool seeded = ScenarioSeed(script.steps, seed) || options.seedSet;
+    if (seeded) SimSeed(seed);
+    ReviewSession* review = results.reviews.empty() ? nullptr : &results.reviews[k];
+    if (review) ReviewBegin(*review, script.name, seeded, seed);
+    run.review = review;
+    run.tick = 0;
+    run.shownLines.clear();
+    run.due = SteadyUs() + SimTickPeriodUs;
+    if (scripts.size() > 1 && (options.show || options.lcd))
+        std::printf("== %s\n", script.name.c_str());
+    const int64_t started = SteadyUs();
+    WavTimeline attachedWav;
+    std::string attachedPng, attachedWavPath;
+    if (!options.junitAttachments.empty()) {
+        attachedPng = options.junitAttachments + "/" + AttachmentName(k, script.path, ".png");
+        attachedWavPath = options.junitAttachments + "/" + AttachmentName(k, script.path, ".wav");
+        if (BeginWav(attachedWav, attachedWavPath)) run.attachedWav = &attachedWav;
+    }
+    SimStart();
+    std::string failure;
+    ScenarioPlayer player;
+    const Outcome outcome = PlayScript(run, script, failure, report.line, player);
+    report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
+    report.ticks = run.tick;
+    if (review) EndReview(*review, player);
+    run.attachedWav = nullptr;
+    if (!attachedPng.empty()) {
+        WriteAttachments(outcome, attachedPng, attachedWav, attachedWavPath, report,
+                         results.attachmentErrors);
+    }
+    if (options.lcd) std::printf("%s\n%s\n", ScreenLineText(0).c_str(), ScreenLineText(1).c_str());
+    RecordOutcome(outcome, failure, run, report, results);
+    return report;
+}
+
 }  // namespace
 
 int RunnerMain(int argc, const char* const* argv) {
@@ -292,281 +350,37 @@ int RunnerMain(int argc, const char* const* argv) {
     InstallRecordingSoundService();
     if (options.saySet || options.sayList) return Say(options);
 
-    // Everything is checked before the first tick and before any output file is written.
-    std::vector<Script> scripts;
-    for (const std::string& path : options.scripts) {
-        Script script{path, path == "-" ? "<stdin>" : path, {}, {}, 0};
-        for (const Script& s : scripts) {
-            if (path == "-" && s.path == "-") {
-                Message("standard input can be only one --script");
-                return ExitUsage;
-            }
-        }
-        // With --junit a script that cannot be read or parsed is an error case of the report
-        // and the others run; without, nothing runs.
-        std::string text;
-        if (!ReadScriptFile(path, PrintableText(script.name), text, error)) {
-            if (StopSignal != 0) return StoppedBeforeRun();
-            script.error = error;
-            script.errorLine = ErrorLine(script.name, error);
-        } else {
-            ParseResult parsed = ParseScenario(script.name, text);
-            if (parsed.ok) {
-                script.steps = std::move(parsed.steps);
-            } else {
-                script.error = parsed.error;
-                script.errorLine = ErrorLine(script.name, parsed.error);
-            }
-        }
-        if (!script.error.empty()) {
-            Message("%s", script.error.c_str());
-            if (options.junit.empty()) return ExitUsage;
-        }
-        scripts.push_back(std::move(script));
-    }
-    for (const Script& s : scripts) {
-        uint32_t seed;
-        if (options.seedSet && ScenarioSeed(s.steps, seed)) {
-            Message("%s sets its own seed: --seed would override it; give one or the other",
-                    PrintableText(s.name).c_str());
-            return ExitUsage;
-        }
-    }
-    int scriptErrors = 0;
-    for (const Script& s : scripts) scriptErrors += !s.error.empty();
-    if (scripts.empty()) scripts.push_back(Script{"", "run", {}, {}, 0});
-    // --ticks: after each script, with its `source` still in place.
-    for (Script& s : scripts) {
-        if (options.ticks != 0) {
-            Step more{};
-            more.kind = StepKind::Tick;
-            more.count = options.ticks;
-            s.steps.push_back(more);
-        }
-    }
-
-    // Outputs: each on a file of its own, none on a script, each one writable.
-    std::vector<NamedOutput> outputs;
-    if (!options.trace.empty() && options.trace != "-")
-        outputs.push_back({"--trace", options.trace});
-    if (!options.wav.empty()) outputs.push_back({"--wav", options.wav});
-    if (!options.screenshot.empty()) outputs.push_back({"--screenshot", options.screenshot});
-    if (!options.junit.empty()) outputs.push_back({"--junit", options.junit});
-    if (!options.review.empty()) outputs.push_back({"--review", options.review});
-    if (!options.report.empty()) outputs.push_back({"--report", options.report});
-    if (!options.junitAttachments.empty()) {
-        struct stat st;
-        if (stat(options.junitAttachments.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-            Message("--junit-attachments %s: not a folder",
-                    PrintableText(options.junitAttachments).c_str());
-            return ExitUsage;
-        }
-        for (size_t k = 0; k < scripts.size(); ++k) {
-            for (const char* extension : {".png", ".wav"}) {
-                outputs.push_back(
-                    {"--junit-attachments", options.junitAttachments + "/" +
-                                                AttachmentName(k, scripts[k].path, extension)});
-            }
-        }
-    }
-    for (const Script& s : scripts) {
-        for (const Step& step : s.steps) {
-            if (step.kind == StepKind::Screenshot) {
-                outputs.push_back(
-                    {PrintableText(s.name) + ":" + std::to_string(step.line) + ": screenshot",
-                     step.text[0]});
-            }
-        }
-    }
-    if ((options.trace == "-") + (options.junit == "-") + (options.review == "-") +
-            (options.report == "-") >
-        1) {
-        Message("only one of --trace, --junit, --review and --report can be standard output");
-        return ExitUsage;
-    }
-    std::map<std::string, std::string> taken;  // file key -> what uses it
-    for (const Script& s : scripts)
-        if (!s.path.empty() && s.path != "-") taken[FileKey(s.path)] = "--script " + s.path;
-    for (const NamedOutput& o : outputs) {
-        if (o.path == "-") continue;
-        const std::string key = FileKey(o.path);
-        const auto it = taken.find(key);
-        if (it != taken.end()) {
-            Message("%s %s: the same file as %s; refused, nothing written", o.what.c_str(),
-                    PrintableText(o.path).c_str(), PrintableText(it->second).c_str());
-            return ExitUsage;
-        }
-        taken[key] = o.what + " " + o.path;
-    }
-    if (!options.wav.empty() &&
-        ScenarioMaxTicks(scripts[0].steps) > WavMaxSamples / WavTickSamples) {
-        Message("--wav: the run is longer than one WAV file holds (4 GiB, 149 hours)");
-        return ExitUsage;
-    }
-    for (const NamedOutput& o : outputs) {
-        if (!CheckOutputPath(o.path, error)) {
-            Message("%s %s", o.what.c_str(), PrintableText(error).c_str());
-            return ExitUsage;
-        }
-    }
-    const JunitRun junitRun{SimVersion(), options.seedSet, options.seed};
-    if (scriptErrors == static_cast<int>(scripts.size())) {
-        // Nothing to run: the report alone, with its error cases.
-        std::vector<JunitCase> cases;
-        for (const Script& s : scripts) {
-            JunitCase c{s.name,
-                        s.path,
-                        s.errorLine,
-                        0,
-                        0,
-                        JunitCase::Error,
-                        s.error.substr(0, s.error.find('\n')),
-                        s.error,
-                        {}};
-            cases.push_back(c);
-        }
-        const std::string xml = JunitReport(junitRun, cases);
-        if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error)) {
-            Message("%s; not written", PrintableText(error).c_str());
-            return ExitWriteFailed;
-        }
-        return ExitUsage;
-    }
-    OutputFile trace;
-    WavTimeline wav;
-    if (!options.trace.empty() && !OpenOutput(trace, options.trace)) {
-        if (StopSignal != 0) return StoppedBeforeRun();
-        Message("--trace %s", PrintableText(trace.error).c_str());
-        return ExitUsage;
-    }
-    if (!options.wav.empty() && !BeginWav(wav, options.wav)) {
-        DiscardOutput(trace);
-        if (StopSignal != 0) return StoppedBeforeRun();
-        Message("--wav %s", PrintableText(wav.error).c_str());
-        return ExitUsage;
-    }
-    if (StopSignal != 0) {
-        DiscardOutput(trace);
-        DiscardWav(wav);
-        return StoppedBeforeRun();
-    }
+    RunPlan plan;
+    int planExit = ExitOk;
+    if (!PlanRun(options, plan, planExit)) return planExit;
+    OutputFile& trace = plan.trace;
+    WavTimeline& wav = plan.wav;
 
     Run run(options);
     if (!options.trace.empty()) run.trace = &trace;
     if (!options.wav.empty()) run.wav = &wav;
 
-    std::vector<JunitCase> cases;
+    RunResults results;
+    if (plan.scriptErrors != 0) results.exitCode = ExitUsage;
     const bool reviewed = !options.review.empty() || !options.report.empty();
-    std::vector<ReviewSession> reviews(reviewed ? scripts.size() : 0);
-    std::vector<std::string> attachmentErrors;
-    int exitCode = scriptErrors != 0 ? ExitUsage : ExitOk;
-    int stoppedBy = 0;
-    for (size_t k = 0; k < scripts.size(); ++k) {
-        Script& script = scripts[k];
-        JunitCase report{script.name, script.path, 0, 0, 0, JunitCase::Passed, {}, {}, {}};
+    if (reviewed) results.reviews.resize(plan.scripts.size());
+    for (size_t k = 0; k < plan.scripts.size(); ++k) {
+        const Script& script = plan.scripts[k];
         if (!script.error.empty()) {
-            report.result = JunitCase::Error;
-            report.line = script.errorLine;
-            report.message = script.error.substr(0, script.error.find('\n'));
-            report.detail = script.error;
-            cases.push_back(report);
-            continue;
+            results.cases.push_back(ScriptErrorCase(script));
+        } else if (results.stoppedBy != 0 || !run.writeError.empty()) {
+            JunitCase report{script.name, script.path, 0, 0, 0, JunitCase::Skipped, {}, {}, {}};
+            report.message = results.stoppedBy != 0 ? std::string("not run: stopped by ") +
+                                                          StopSignalName(results.stoppedBy)
+                                                    : "not run: an output could not be written";
+            results.cases.push_back(report);
+        } else {
+            results.cases.push_back(PlayCase(run, plan.scripts, k, results));
         }
-        if (stoppedBy != 0 || !run.writeError.empty()) {
-            report.result = JunitCase::Skipped;
-            report.message = stoppedBy != 0
-                                 ? std::string("not run: stopped by ") + StopSignalName(stoppedBy)
-                                 : "not run: an output could not be written";
-            cases.push_back(report);
-            continue;
-        }
-        if (k != 0) SimReset();
-        uint32_t seed = options.seed;
-        const bool seeded = ScenarioSeed(script.steps, seed) || options.seedSet;
-        if (seeded) SimSeed(seed);
-        if (reviewed) {
-            ReviewBegin(reviews[k], script.name, seeded, seed);
-            run.review = &reviews[k];
-        }
-        run.tick = 0;
-        run.shownLines.clear();
-        run.due = SteadyUs() + SimTickPeriodUs;
-        if (scripts.size() > 1 && (options.show || options.lcd))
-            std::printf("== %s\n", script.name.c_str());
-        const int64_t started = SteadyUs();
-        WavTimeline attachedWav;
-        std::string attachedPng, attachedWavPath;
-        if (!options.junitAttachments.empty()) {
-            attachedPng = options.junitAttachments + "/" + AttachmentName(k, script.path, ".png");
-            attachedWavPath =
-                options.junitAttachments + "/" + AttachmentName(k, script.path, ".wav");
-            if (BeginWav(attachedWav, attachedWavPath)) run.attachedWav = &attachedWav;
-        }
-        SimStart();
-        std::string failure;
-        ScenarioPlayer player;
-        const Outcome outcome = PlayScript(run, script, failure, report.line, player);
-        report.seconds = static_cast<double>(SteadyUs() - started) / 1e6;
-        report.ticks = run.tick;
-        if (reviewed) {
-            for (const GoalState& g : ScenarioGoals(player)) {
-                reviews[k].goals.push_back(ReviewGoal{g.step->line, g.step->points,
-                                                      g.step->goalText, g.step->duration, g.met,
-                                                      g.tick, g.lcd[0] + "\n" + g.lcd[1]});
-            }
-            reviews[k].passSet = player.passSet;
-            reviews[k].passMark = player.passMark;
-            ReviewEnd(reviews[k]);
-        }
-        run.attachedWav = nullptr;
-        if (!attachedPng.empty()) {
-            // A failed script's panel and sound at the failure; nothing for one that passed.
-            if (outcome == Outcome::Failed) {
-                if (WritePanelPng(attachedPng, error)) {
-                    report.attachments.push_back(attachedPng);
-                } else {
-                    attachmentErrors.push_back(error);
-                }
-                if (!attachedWav.error.empty() || !FinishWav(attachedWav)) {
-                    attachmentErrors.push_back(attachedWav.error);
-                    DiscardWav(attachedWav);
-                } else {
-                    report.attachments.push_back(attachedWavPath);
-                }
-            } else {
-                DiscardWav(attachedWav);
-            }
-        }
-        if (options.lcd)
-            std::printf("%s\n%s\n", ScreenLineText(0).c_str(), ScreenLineText(1).c_str());
-        switch (outcome) {
-            case Outcome::Passed:
-                break;
-            case Outcome::Failed:
-                std::fflush(stdout);
-                std::fprintf(stderr, "drk20vt5p-headless: %s", failure.c_str());
-                report.result = JunitCase::Failed;
-                report.message = failure.substr(0, failure.find('\n'));
-                report.detail = failure;
-                if (exitCode == ExitOk) exitCode = ExitExpectFailed;
-                break;
-            case Outcome::WriteFailed:
-                report.result = JunitCase::Error;
-                report.message = report.detail = run.writeError;
-                break;
-            case Outcome::Interrupted:
-                stoppedBy = StopSignal;
-                report.result = JunitCase::Error;
-                report.message = report.detail = std::string("stopped by ") +
-                                                 StopSignalName(stoppedBy) + " after tick " +
-                                                 std::to_string(run.tick);
-                break;
-        }
-        cases.push_back(report);
     }
 
     // The outputs: complete, or (the one that failed) not there.
-    std::vector<std::string> writeErrors = attachmentErrors;
+    std::vector<std::string> writeErrors = results.attachmentErrors;
     if (!run.writeError.empty()) writeErrors.push_back(run.writeError);
     if (!options.screenshot.empty() && !WritePanelPng(options.screenshot, error))
         writeErrors.push_back(error);
@@ -582,13 +396,14 @@ int RunnerMain(int argc, const char* const* argv) {
         writeErrors.push_back(wav.error);
     }
     if (!options.junit.empty()) {
-        const std::string xml = JunitReport(junitRun, cases);
+        const JunitRun junitRun{SimVersion(), options.seedSet, options.seed};
+        const std::string xml = JunitReport(junitRun, results.cases);
         if (!WriteWholeOutput(options.junit, xml.data(), xml.size(), error))
             writeErrors.push_back(error);
     }
     for (const auto& [path, text] :
-         {std::pair{options.review, reviewed ? ReviewJson(reviews) : std::string()},
-          std::pair{options.report, reviewed ? ReviewHtml(reviews) : std::string()}}) {
+         {std::pair{options.review, reviewed ? ReviewJson(results.reviews) : std::string()},
+          std::pair{options.report, reviewed ? ReviewHtml(results.reviews) : std::string()}}) {
         if (!path.empty() && !WriteWholeOutput(path, text.data(), text.size(), error))
             writeErrors.push_back(error);
     }
@@ -597,12 +412,12 @@ int RunnerMain(int argc, const char* const* argv) {
     if (!FlushStandardOutput(error) && !stdoutSaid) writeErrors.push_back(error);
     for (const std::string& e : writeErrors) Message("%s; not written", PrintableText(e).c_str());
 
-    if (stoppedBy != 0) {
+    if (results.stoppedBy != 0) {
         Message("stopped by %s after tick %llu (%s); the outputs hold the run up to there",
-                StopSignalName(stoppedBy), static_cast<unsigned long long>(run.tick),
+                StopSignalName(results.stoppedBy), static_cast<unsigned long long>(run.tick),
                 TickTimeText(run.tick).c_str());
-        return ExitSignalBase + stoppedBy;
+        return ExitSignalBase + results.stoppedBy;
     }
     if (!writeErrors.empty()) return ExitWriteFailed;
-    return exitCode;
+    return results.exitCode;
 }
