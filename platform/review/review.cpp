@@ -511,6 +511,148 @@ std::string ReviewJson(const std::vector<ReviewSession>& sessions) {
 
 // --- HTML ------------------------------------------------------------------------------------
 
+// The class table: each session's length, score, result, goals and counts.
+void ClassTable(std::string& out, const std::vector<ReviewSession>& sessions) {
+    out +=
+        "<h2>Class</h2>\n<table class=\"class\">\n<tr><th>Session</th><th>Length</th>"
+        "<th>Score</th><th>Result</th><th>Goals met</th><th>Presses</th>"
+        "<th>Announcements</th><th>Tone bursts</th><th>Alarm time</th></tr>\n";
+    for (const ReviewSession& s : sessions) {
+        const Summary m = Summarize(s);
+        out += "<tr><td>";
+        Html(out, s.name);
+        std::string met;
+        for (const ReviewGoal& g : s.goals) met += g.met ? "\u2713" : "\u2717";
+        out += "</td><td class=\"n\">" + TickTimeText(s.ticks) + "</td><td class=\"n\">" +
+               Num(m.score) + " / " + Num(m.most) + "</td><td>" + Verdict(s, m) + "</td><td>" +
+               met + "</td><td class=\"n\">" + Num(m.presses) + "</td><td class=\"n\">" +
+               Num(m.said) + "</td><td class=\"n\">" + Num(m.bursts) + "</td><td class=\"n\">" +
+               TickTimeText(m.alarmTicks) + "</td></tr>\n";
+    }
+    out += "</table>\n";
+}
+
+// A session's heading, its figures and its goals table.
+void SessionHead(std::string& out, const ReviewSession& s, const Summary& m) {
+    out += "<section class=\"session\">\n<h2>";
+    Html(out, s.name);
+    out += "</h2>\n<dl><dt>Length</dt><dd>" + TickTimeText(s.ticks) + " (" + Num(s.ticks) +
+           " ticks)</dd><dt>Seed</dt><dd>" +
+           (s.seedSet ? Num(s.seed) : std::string("none (the unseeded background)")) +
+           "</dd><dt>Presses</dt><dd>" + Num(m.presses) + "</dd><dt>Announcements</dt><dd>" +
+           Num(m.said) + "</dd><dt>Tone bursts</dt><dd>" + Num(m.bursts) +
+           "</dd><dt>Alarm time</dt><dd>" + TickTimeText(m.alarmTicks) +
+           "</dd><dt>Detector clicks heard</dt><dd>" + Num(s.clicks) + "</dd></dl>\n";
+
+    if (!s.goals.empty()) {
+        out += "<h3>Goals: " + Num(m.score) + " of " + Num(m.most) + " points";
+        if (s.passSet) out += ", " + Num(s.passMark) + " to pass: " + Verdict(s, m);
+        out +=
+            "</h3>\n<table class=\"goals\">\n<tr><th>Goal</th><th>Points</th><th>Within"
+            "</th><th>Met</th><th>Display then</th></tr>\n";
+        for (const ReviewGoal& g : s.goals) {
+            out += "<tr><td>";
+            Html(out, g.text);
+            out += "</td><td class=\"n\">" + Num(g.points) + "</td><td>";
+            Html(out, g.within);
+            out += "</td><td>" +
+                   (g.met ? "met at " + TickTimeText(g.tick) : std::string("not met")) +
+                   "</td><td>";
+            if (g.met) Lcd(out, g.lcd);
+            out += "</td></tr>\n";
+        }
+        out += "</table>\n";
+    }
+}
+
+// A session's plots: the reading as shown (one a unit) and the detector's pulses a second.
+void SessionPlots(std::string& out, const ReviewSession& s) {
+    out +=
+        "<h3>The reading as shown</h3>\n<p class=\"key\"><span style=\"background:"
+        "#1f5fbf\"></span>reading<span style=\"background:#f3b0b0\"></span>alarm"
+        "<span style=\"background:#0a7a2f\"></span>press<span style=\"background:"
+        "#a05a00\"></span>announcement (numbered as below)</p>\n";
+    if (s.units.empty()) out += "<p>The display showed no reading.</p>\n";
+    for (size_t u = 0; u < s.units.size(); ++u) {
+        int64_t most = 1;
+        for (uint64_t t = 0; t < s.ticks; ++t)
+            if (s.reading[t] >= 0 && s.unit[t] == u) most = std::max<int64_t>(most, s.reading[t]);
+        const int64_t top = RoundTop(most);
+        PlotFrame(out, s, top, DecimalsFor(top), s.units[u]);
+        PlotLine(out, s, top, [&](uint64_t t) -> int64_t {
+            return s.reading[t] >= 0 && s.unit[t] == u ? s.reading[t] : -1;
+        });
+        Announcements(out, s);
+        out += "</svg>\n";
+    }
+    // Detector pulses a second, each tick the sum of the ten ticks ending at it.
+    {
+        std::vector<int64_t> perSecond(s.ticks, 0);
+        int64_t sum = 0, most = 1000;
+        for (uint64_t t = 0; t < s.ticks; ++t) {
+            sum += s.pulses[t];
+            if (t >= 10) sum -= s.pulses[t - 10];
+            perSecond[t] = sum * 1000;
+            most = std::max(most, perSecond[t]);
+        }
+        const int64_t top = RoundTop(most);
+        out += "<h3>Detector pulses a second</h3>\n";
+        PlotFrame(out, s, top, 0, "pulses a second");
+        PlotLine(out, s, top, [&](uint64_t t) { return perSecond[t]; });
+        out += "</svg>\n";
+    }
+}
+
+// A session's announcements, screens and presses.
+void SessionTables(std::string& out, const ReviewSession& s, const Summary& m) {
+    out += "<h3>Announcements</h3>\n";
+    if (m.said == 0) {
+        out += "<p>None.</p>\n";
+    } else {
+        out += "<table class=\"said\">\n<tr><th>#</th><th>Time</th><th>Words</th></tr>\n";
+        int n = 0;
+        for (const ReviewEvent& e : s.events) {
+            if (e.kind != ReviewSaid) continue;
+            out += "<tr><td class=\"n\">" + Num(++n) + "</td><td>" + TickTimeText(e.tick) +
+                   "</td><td>";
+            Html(out, e.text);
+            out += "</td></tr>\n";
+        }
+        out += "</table>\n";
+    }
+
+    out +=
+        "<h3>Screens and presses</h3>\n<table class=\"events\">\n<tr><th>Time</th>"
+        "<th>What</th><th>Display</th></tr>\n";
+    for (const ReviewEvent& e : s.events) {
+        if (e.kind == ReviewSaid) continue;
+        out += "<tr><td>" + TickTimeText(e.tick) + "</td><td>";
+        switch (e.kind) {
+            case ReviewPressed:
+                out += "pressed: <code>";
+                Html(out, e.text);
+                out += "</code></td><td>";
+                break;
+            case ReviewScreen:
+                out += e.text.empty() ? "switched off</td><td>" : "screen</td><td>";
+                if (!e.text.empty()) Lcd(out, e.text);
+                break;
+            case ReviewTone:
+                out += "alarm tone: " + Num(e.count) + " bursts to " + TickTimeText(e.until) +
+                       "</td><td>";
+                break;
+            case ReviewAlarm:
+                out += "alarm raised (" + AlarmText(e.count) + ") to " + TickTimeText(e.until) +
+                       "</td><td>";
+                break;
+            case ReviewSaid:
+                break;
+        }
+        out += "</td></tr>\n";
+    }
+    out += "</table>\n</section>\n";
+}
+
 std::string ReviewHtml(const std::vector<ReviewSession>& sessions) {
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -527,139 +669,12 @@ std::string ReviewHtml(const std::vector<ReviewSession>& sessions) {
     Html(out, SimVersion());
     out += ". Instrument time runs from the start of each session (minutes:seconds.tenths).</p>\n";
 
-    if (sessions.size() > 1) {
-        out +=
-            "<h2>Class</h2>\n<table class=\"class\">\n<tr><th>Session</th><th>Length</th>"
-            "<th>Score</th><th>Result</th><th>Goals met</th><th>Presses</th>"
-            "<th>Announcements</th><th>Tone bursts</th><th>Alarm time</th></tr>\n";
-        for (const ReviewSession& s : sessions) {
-            const Summary m = Summarize(s);
-            out += "<tr><td>";
-            Html(out, s.name);
-            std::string met;
-            for (const ReviewGoal& g : s.goals) met += g.met ? "\u2713" : "\u2717";
-            out += "</td><td class=\"n\">" + TickTimeText(s.ticks) + "</td><td class=\"n\">" +
-                   Num(m.score) + " / " + Num(m.most) + "</td><td>" + Verdict(s, m) + "</td><td>" +
-                   met + "</td><td class=\"n\">" + Num(m.presses) + "</td><td class=\"n\">" +
-                   Num(m.said) + "</td><td class=\"n\">" + Num(m.bursts) + "</td><td class=\"n\">" +
-                   TickTimeText(m.alarmTicks) + "</td></tr>\n";
-        }
-        out += "</table>\n";
-    }
-
+    if (sessions.size() > 1) ClassTable(out, sessions);
     for (const ReviewSession& s : sessions) {
         const Summary m = Summarize(s);
-        out += "<section class=\"session\">\n<h2>";
-        Html(out, s.name);
-        out += "</h2>\n<dl><dt>Length</dt><dd>" + TickTimeText(s.ticks) + " (" + Num(s.ticks) +
-               " ticks)</dd><dt>Seed</dt><dd>" +
-               (s.seedSet ? Num(s.seed) : std::string("none (the unseeded background)")) +
-               "</dd><dt>Presses</dt><dd>" + Num(m.presses) + "</dd><dt>Announcements</dt><dd>" +
-               Num(m.said) + "</dd><dt>Tone bursts</dt><dd>" + Num(m.bursts) +
-               "</dd><dt>Alarm time</dt><dd>" + TickTimeText(m.alarmTicks) +
-               "</dd><dt>Detector clicks heard</dt><dd>" + Num(s.clicks) + "</dd></dl>\n";
-
-        if (!s.goals.empty()) {
-            out += "<h3>Goals: " + Num(m.score) + " of " + Num(m.most) + " points";
-            if (s.passSet) out += ", " + Num(s.passMark) + " to pass: " + Verdict(s, m);
-            out +=
-                "</h3>\n<table class=\"goals\">\n<tr><th>Goal</th><th>Points</th><th>Within"
-                "</th><th>Met</th><th>Display then</th></tr>\n";
-            for (const ReviewGoal& g : s.goals) {
-                out += "<tr><td>";
-                Html(out, g.text);
-                out += "</td><td class=\"n\">" + Num(g.points) + "</td><td>";
-                Html(out, g.within);
-                out += "</td><td>" +
-                       (g.met ? "met at " + TickTimeText(g.tick) : std::string("not met")) +
-                       "</td><td>";
-                if (g.met) Lcd(out, g.lcd);
-                out += "</td></tr>\n";
-            }
-            out += "</table>\n";
-        }
-        out +=
-            "<h3>The reading as shown</h3>\n<p class=\"key\"><span style=\"background:"
-            "#1f5fbf\"></span>reading<span style=\"background:#f3b0b0\"></span>alarm"
-            "<span style=\"background:#0a7a2f\"></span>press<span style=\"background:"
-            "#a05a00\"></span>announcement (numbered as below)</p>\n";
-        if (s.units.empty()) out += "<p>The display showed no reading.</p>\n";
-        for (size_t u = 0; u < s.units.size(); ++u) {
-            int64_t most = 1;
-            for (uint64_t t = 0; t < s.ticks; ++t)
-                if (s.reading[t] >= 0 && s.unit[t] == u)
-                    most = std::max<int64_t>(most, s.reading[t]);
-            const int64_t top = RoundTop(most);
-            PlotFrame(out, s, top, DecimalsFor(top), s.units[u]);
-            PlotLine(out, s, top, [&](uint64_t t) -> int64_t {
-                return s.reading[t] >= 0 && s.unit[t] == u ? s.reading[t] : -1;
-            });
-            Announcements(out, s);
-            out += "</svg>\n";
-        }
-        // Detector pulses a second, each tick the sum of the ten ticks ending at it.
-        {
-            std::vector<int64_t> perSecond(s.ticks, 0);
-            int64_t sum = 0, most = 1000;
-            for (uint64_t t = 0; t < s.ticks; ++t) {
-                sum += s.pulses[t];
-                if (t >= 10) sum -= s.pulses[t - 10];
-                perSecond[t] = sum * 1000;
-                most = std::max(most, perSecond[t]);
-            }
-            const int64_t top = RoundTop(most);
-            out += "<h3>Detector pulses a second</h3>\n";
-            PlotFrame(out, s, top, 0, "pulses a second");
-            PlotLine(out, s, top, [&](uint64_t t) { return perSecond[t]; });
-            out += "</svg>\n";
-        }
-
-        out += "<h3>Announcements</h3>\n";
-        if (m.said == 0) {
-            out += "<p>None.</p>\n";
-        } else {
-            out += "<table class=\"said\">\n<tr><th>#</th><th>Time</th><th>Words</th></tr>\n";
-            int n = 0;
-            for (const ReviewEvent& e : s.events) {
-                if (e.kind != ReviewSaid) continue;
-                out += "<tr><td class=\"n\">" + Num(++n) + "</td><td>" + TickTimeText(e.tick) +
-                       "</td><td>";
-                Html(out, e.text);
-                out += "</td></tr>\n";
-            }
-            out += "</table>\n";
-        }
-
-        out +=
-            "<h3>Screens and presses</h3>\n<table class=\"events\">\n<tr><th>Time</th>"
-            "<th>What</th><th>Display</th></tr>\n";
-        for (const ReviewEvent& e : s.events) {
-            if (e.kind == ReviewSaid) continue;
-            out += "<tr><td>" + TickTimeText(e.tick) + "</td><td>";
-            switch (e.kind) {
-                case ReviewPressed:
-                    out += "pressed: <code>";
-                    Html(out, e.text);
-                    out += "</code></td><td>";
-                    break;
-                case ReviewScreen:
-                    out += e.text.empty() ? "switched off</td><td>" : "screen</td><td>";
-                    if (!e.text.empty()) Lcd(out, e.text);
-                    break;
-                case ReviewTone:
-                    out += "alarm tone: " + Num(e.count) + " bursts to " + TickTimeText(e.until) +
-                           "</td><td>";
-                    break;
-                case ReviewAlarm:
-                    out += "alarm raised (" + AlarmText(e.count) + ") to " + TickTimeText(e.until) +
-                           "</td><td>";
-                    break;
-                case ReviewSaid:
-                    break;
-            }
-            out += "</td></tr>\n";
-        }
-        out += "</table>\n</section>\n";
+        SessionHead(out, s, m);
+        SessionPlots(out, s);
+        SessionTables(out, s, m);
     }
     out += "</body>\n</html>\n";
     return out;
