@@ -250,139 +250,138 @@ EMSCRIPTEN_KEEPALIVE int32_t WebSay(int32_t n) {
     const bool ok = SimSay(list, 1);
     SimPlayedSound(&Played);
     return ok ? 1 : 0;
+}
 
-    // --- Scenarios and the room ----------------------------------------------------------------
+// --- Scenarios and the room ----------------------------------------------------------------
 
-    // Parses a script and starts playing it from the next tick; 0, with the error for
-    // WebScenarioText, when it does not parse (nothing else changes).
-    EMSCRIPTEN_KEEPALIVE int32_t WebScenarioLoad(const char* name, const char* text) {
-        ParseResult parsed = ParseScenario(name, text);
-        if (!parsed.ok) {
-            ScenarioText = parsed.error;
-            return 0;
-        }
-        ScenarioBegin(Player, name, std::move(parsed.steps));
-        Playing = true;
-        ScenarioText.clear();
-        return 1;
+// Parses a script and starts playing it from the next tick; 0, with the error for
+// WebScenarioText, when it does not parse (nothing else changes).
+EMSCRIPTEN_KEEPALIVE int32_t WebScenarioLoad(const char* name, const char* text) {
+    ParseResult parsed = ParseScenario(name, text);
+    if (!parsed.ok) {
+        ScenarioText = parsed.error;
+        return 0;
     }
+    ScenarioBegin(Player, name, std::move(parsed.steps));
+    Playing = true;
+    ScenarioText.clear();
+    return 1;
+}
 
-    // Plays the script up to its next tick (its input may run the firmware, so the outcome is
-    // read afterwards: WebScenarioAction, WebScenarioText). Screenshots are passed over.
-    EMSCRIPTEN_KEEPALIVE void WebScenarioStep() {
-        ScenarioText.clear();
-        if (!Playing) {
-            LastAction = ScenarioAction::Done;
-            return;
-        }
-        for (;;) {
-            // As the desktop records a session: the inputs the steps gave, in their order.
-            const ScenarioAction a = ScenarioNext(Player);
-            for (const Step& step : Player.given) ScenarioText += FormatStep(step) + "\n";
-            if (a.kind == ScenarioAction::Screenshot) continue;
-            LastAction = a.kind;
-            if (a.kind == ScenarioAction::Failed) ScenarioText = a.message;
-            if (a.kind != ScenarioAction::Tick) Playing = false;
-            return;
-        }
+// Plays the script up to its next tick (its input may run the firmware, so the outcome is
+// read afterwards: WebScenarioAction, WebScenarioText). Screenshots are passed over.
+EMSCRIPTEN_KEEPALIVE void WebScenarioStep() {
+    ScenarioText.clear();
+    if (!Playing) {
+        LastAction = ScenarioAction::Done;
+        return;
     }
-
-    // 0 tick (run one WebTick, then step again), 2 done, 3 failed (as ScenarioAction::Kind).
-    EMSCRIPTEN_KEEPALIVE int32_t WebScenarioAction() {
-        return LastAction;
+    for (;;) {
+        // As the desktop records a session: the inputs the steps gave, in their order.
+        const ScenarioAction a = ScenarioNext(Player);
+        for (const Step& step : Player.given) ScenarioText += FormatStep(step) + "\n";
+        if (a.kind == ScenarioAction::Screenshot) continue;
+        LastAction = a.kind;
+        if (a.kind == ScenarioAction::Failed) ScenarioText = a.message;
+        if (a.kind != ScenarioAction::Tick) Playing = false;
+        return;
     }
+}
 
-    // After WebScenarioStep: the steps it gave the instrument and the room, one a line, as script
-    // lines (a page's recording), or a failure's message; after a failed load, the error.
-    EMSCRIPTEN_KEEPALIVE const char* WebScenarioText() {
-        return ScenarioText.c_str();
+// 0 tick (run one WebTick, then step again), 2 done, 3 failed (as ScenarioAction::Kind).
+EMSCRIPTEN_KEEPALIVE int32_t WebScenarioAction() {
+    return LastAction;
+}
+
+// After WebScenarioStep: the steps it gave the instrument and the room, one a line, as script
+// lines (a page's recording), or a failure's message; after a failed load, the error.
+EMSCRIPTEN_KEEPALIVE const char* WebScenarioText() {
+    return ScenarioText.c_str();
+}
+
+// Carries the instrument to (x, y) mm; 0 when the point is outside the room. The step it is,
+// as a script line, is in WebScenarioText.
+EMSCRIPTEN_KEEPALIVE int32_t WebMoveDetector(int32_t x, int32_t y) {
+    if (!SimMoveDetector(x, y)) return 0;
+    Step step{};
+    step.kind = StepKind::Move;
+    step.pos[0] = x;
+    step.pos[1] = y;
+    ScenarioText = FormatStep(step);
+    return 1;
+}
+
+// Counts every change of the room: the page redraws its plan when it changes.
+EMSCRIPTEN_KEEPALIVE uint32_t WebRoomChanges() {
+    return SimRoomChanges();
+}
+
+// The room for the page's plan, as JSON: {"size":[W,H],"detector":[X,Y],"rate":R,
+// "sources":[{"name":..,"kind":K,"hidden":0|1,"strength":S,"at":[X,Y]},..],
+// "walls":[[X1,Y1,X2,Y2,T],..]} (millimetres, thousandths; rate in pulses a second).
+EMSCRIPTEN_KEEPALIVE const char* WebRoom() {
+    char buffer[160];
+    int32_t size[2], at[2];
+    SimRoomSize(size);
+    SimDetectorAt(at);
+    std::snprintf(buffer, sizeof buffer, "{\"size\":[%d,%d],\"detector\":[%d,%d],\"rate\":%.3f,",
+                  size[0], size[1], at[0], at[1], SimFieldRate());
+    RoomText = buffer;
+    RoomText += "\"sources\":[";
+    for (int i = 0; i < SimSourceCount(); ++i) {
+        SimRoomSource s;
+        SimSourceAt(i, &s);
+        std::snprintf(
+            buffer, sizeof buffer,
+            "%s{\"name\":\"%s\",\"kind\":%d,\"hidden\":%d,\"strength\":%u,\"at\":[%d,%d]}",
+            i == 0 ? "" : ",", s.name, s.kind, s.hidden, s.strength, s.x, s.y);
+        RoomText += buffer;
     }
-
-    // Carries the instrument to (x, y) mm; 0 when the point is outside the room. The step it is,
-    // as a script line, is in WebScenarioText.
-    EMSCRIPTEN_KEEPALIVE int32_t WebMoveDetector(int32_t x, int32_t y) {
-        if (!SimMoveDetector(x, y)) return 0;
-        Step step{};
-        step.kind = StepKind::Move;
-        step.pos[0] = x;
-        step.pos[1] = y;
-        ScenarioText = FormatStep(step);
-        return 1;
+    RoomText += "],\"walls\":[";
+    for (int i = 0; i < SimWallCount(); ++i) {
+        SimRoomWall w;
+        SimWallAt(i, &w);
+        std::snprintf(buffer, sizeof buffer, "%s[%d,%d,%d,%d,%u]", i == 0 ? "" : ",", w.x1, w.y1,
+                      w.x2, w.y2, w.transmission);
+        RoomText += buffer;
     }
+    RoomText += "]}";
+    return RoomText.c_str();
+}
 
-    // Counts every change of the room: the page redraws its plan when it changes.
-    EMSCRIPTEN_KEEPALIVE uint32_t WebRoomChanges() {
-        return SimRoomChanges();
+// A fresh instrument (as at the window's creation) and `text` ready to play through the
+// page's own tick (the page's tests: its frames and sound are those of the script): 0, or
+// -1 for a script error (WebScenarioText says it; nothing is restarted). The page then
+// calls WebScenarioNext and does what WebScenarioAction says.
+EMSCRIPTEN_KEEPALIVE int32_t WebScenarioBegin(const char* name, const char* text) {
+    ParseResult parsed = ParseScenario(name, text);
+    if (!parsed.ok) {
+        ScenarioText = parsed.error;
+        return -1;
     }
+    SimReset();
+    SimStart();
+    ScenarioBegin(Player, name, std::move(parsed.steps));
+    Playing = true;
+    ScenarioText.clear();
+    LastAction = ScenarioAction::Done;
+    return 0;
+}
 
-    // The room for the page's plan, as JSON: {"size":[W,H],"detector":[X,Y],"rate":R,
-    // "sources":[{"name":..,"kind":K,"hidden":0|1,"strength":S,"at":[X,Y]},..],
-    // "walls":[[X1,Y1,X2,Y2,T],..]} (millimetres, thousandths; rate in pulses a second).
-    EMSCRIPTEN_KEEPALIVE const char* WebRoom() {
-        char buffer[160];
-        int32_t size[2], at[2];
-        SimRoomSize(size);
-        SimDetectorAt(at);
-        std::snprintf(buffer, sizeof buffer,
-                      "{\"size\":[%d,%d],\"detector\":[%d,%d],\"rate\":%.3f,", size[0], size[1],
-                      at[0], at[1], SimFieldRate());
-        RoomText = buffer;
-        RoomText += "\"sources\":[";
-        for (int i = 0; i < SimSourceCount(); ++i) {
-            SimRoomSource s;
-            SimSourceAt(i, &s);
-            std::snprintf(
-                buffer, sizeof buffer,
-                "%s{\"name\":\"%s\",\"kind\":%d,\"hidden\":%d,\"strength\":%u,\"at\":[%d,%d]}",
-                i == 0 ? "" : ",", s.name, s.kind, s.hidden, s.strength, s.x, s.y);
-            RoomText += buffer;
-        }
-        RoomText += "],\"walls\":[";
-        for (int i = 0; i < SimWallCount(); ++i) {
-            SimRoomWall w;
-            SimWallAt(i, &w);
-            std::snprintf(buffer, sizeof buffer, "%s[%d,%d,%d,%d,%u]", i == 0 ? "" : ",", w.x1,
-                          w.y1, w.x2, w.y2, w.transmission);
-            RoomText += buffer;
-        }
-        RoomText += "]}";
-        return RoomText.c_str();
+// Plays up to the next thing the page must do (screenshots included: the page has nothing
+// to write for them).
+EMSCRIPTEN_KEEPALIVE void WebScenarioNext() {
+    const ScenarioAction a = ScenarioNext(Player);
+    LastAction = a.kind;
+    ScenarioText = a.kind == ScenarioAction::Failed ? a.message : std::string();
+    if (a.kind != ScenarioAction::Tick && a.kind != ScenarioAction::Screenshot) Playing = false;
+}
 
-        // A fresh instrument (as at the window's creation) and `text` ready to play through the
-        // page's own tick (the page's tests: its frames and sound are those of the script): 0, or
-        // -1 for a script error (WebScenarioText says it; nothing is restarted). The page then
-        // calls WebScenarioNext and does what WebScenarioAction says.
-        EMSCRIPTEN_KEEPALIVE int32_t WebScenarioBegin(const char* name, const char* text) {
-            ParseResult parsed = ParseScenario(name, text);
-            if (!parsed.ok) {
-                ScenarioText = parsed.error;
-                return -1;
-            }
-            SimReset();
-            SimStart();
-            ScenarioBegin(Player, name, std::move(parsed.steps));
-            Playing = true;
-            ScenarioText.clear();
-            LastAction = ScenarioAction::Done;
-            return 0;
-        }
-
-        // Plays up to the next thing the page must do (screenshots included: the page has nothing
-        // to write for them).
-        EMSCRIPTEN_KEEPALIVE void WebScenarioNext() {
-            const ScenarioAction a = ScenarioNext(Player);
-            LastAction = a.kind;
-            ScenarioText = a.kind == ScenarioAction::Failed ? a.message : std::string();
-            if (a.kind != ScenarioAction::Tick && a.kind != ScenarioAction::Screenshot)
-                Playing = false;
-        }
-
-        // The 44-byte header of a WAV image of `samples` samples in the sound's format.
-        EMSCRIPTEN_KEEPALIVE const uint8_t* WebWavHeader(uint32_t samples) {
-            static uint8_t header[SimWavHeaderSize];
-            SimWavHeader(header, samples);
-            return header;
-        }
-    }
+// The 44-byte header of a WAV image of `samples` samples in the sound's format.
+EMSCRIPTEN_KEEPALIVE const uint8_t* WebWavHeader(uint32_t samples) {
+    static uint8_t header[SimWavHeaderSize];
+    SimWavHeader(header, samples);
+    return header;
+}
 
 }  // extern "C"
