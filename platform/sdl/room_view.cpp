@@ -1,38 +1,39 @@
 #include "room_view.h"
 
-#include <stb/stb_easy_font.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "i18n.h"
 #include "scenario.h"
 #include "session.h"
 #include "simulator.h"
+#include "ui_font.h"
 #include "view.h"
 
 namespace {
 
-// The view's words, in one place.
+// The view's words, in one place, in English (Tr gives them in the chosen language); {w},
+// {h}, {x} and {y} are filled in when they are drawn.
 const struct {
     const char* title;       // above the plan
-    const char* detector;    // before the instrument's position
+    const char* detector;    // under it, the instrument's position
     const char* hint;        // under the plan
     const char* hiddenNote;  // when some sources are hidden
     const char* kinds[3];    // the legend, by SimSourceKind
-} Words = {"ROOM %s x %s m, GRID 1 m",
-           "INSTRUMENT %s, %s m",
-           "DRAG OR ARROWS (SHIFT: FINE)  R: HIDE",
-           "+ HIDDEN SOURCES",
-           {"GAMMA", "BETA", "ALPHA"}};
+} Words = {Word("Room {w} m × {h} m, grid 1 m."),
+           Word("The instrument is at {x} m, {y} m"),
+           Word("Drag the ring or use the arrow keys (Shift: 1 cm); R hides the room."),
+           Word("Some sources are hidden."),
+           {Word("gamma"), Word("beta"), Word("alpha")}};
 
 constexpr int32_t ArrowStep = 100;     // mm a press
 constexpr int32_t FineArrowStep = 10;  // mm with Shift
 constexpr int Margin = 10;             // panel pixels around the plan
-constexpr int TextLine = 11;           // stb_easy_font's line height
 
 bool AutoOpened = false;  // opened once by a script's first source
 bool Dragging = false;
@@ -46,13 +47,35 @@ struct Plan {
 
 int32_t Room[2];
 
+// The hint's lines and the legend's (the kinds, then the note on hidden sources beside them or
+// on a line of its own), wrapped to the view's width in font pixels.
+std::vector<std::string> HintLines(int width) {
+    return UiWrap(Tr(Words.hint), width);
+}
+
+int KindsWidth() {
+    int width = 0;
+    for (const char* kind : Words.kinds) width += 12 + UiTextWidth(Tr(kind));
+    return width;
+}
+
+bool NoteBesideKinds(int width) {
+    return KindsWidth() + UiTextWidth(Tr(Words.hiddenNote)) <= width;
+}
+
+// The lines of text under the plan.
+int LinesUnder(int width) {
+    return static_cast<int>(HintLines(width).size()) + (NoteBesideKinds(width) ? 1 : 2);
+}
+
 Plan PlanIn(const SDL_Rect& area, int scale) {
     SimRoomSize(Room);
     const double m = Margin * scale;
-    const double w = area.w - 2 * m, h = area.h - 2 * m - 3 * TextLine * scale;
+    const int line = UiFontHeight * scale;
+    const int under = LinesUnder((area.w - 2 * Margin * scale) / scale);
+    const double w = area.w - 2 * m, h = area.h - 2 * m - (2 + under) * line;
     const double per = std::min(w / (Room[0] / 1000.0), h / (Room[1] / 1000.0));
-    return Plan{area.x + m + (w - per * Room[0] / 1000.0) / 2, area.y + m + 2 * TextLine * scale,
-                per};
+    return Plan{area.x + m + (w - per * Room[0] / 1000.0) / 2, area.y + m + 2 * line, per};
 }
 
 void Clamp(int32_t* p) {
@@ -79,24 +102,44 @@ bool OnPlan(int x, int y) {
     return x >= a.x && y >= a.y && x < a.x + a.w && y < a.y + a.h;
 }
 
-void Text(SDL_Renderer* r, int x, int y, int scale, const char* text) {
-    static char buffer[40000];
-    const int quads =
-        stb_easy_font_print(0, 0, const_cast<char*>(text), nullptr, buffer, sizeof buffer);
-    std::vector<SDL_Rect> rects;
-    for (int q = 0; q < quads; ++q) {
-        float v[16];
-        std::memcpy(v, buffer + q * 64, sizeof v);
-        rects.push_back(
-            SDL_Rect{x + static_cast<int>(v[0]) * scale, y + static_cast<int>(v[1]) * scale,
-                     static_cast<int>(v[8] - v[0]) * scale, static_cast<int>(v[9] - v[1]) * scale});
+// Draws UTF-8 `text` in the interface font with its top left at (x, y), each font pixel a
+// scale × scale block of the renderer's draw colour.
+void Text(SDL_Renderer* r, int x, int y, int scale, const std::string& text) {
+    const int w = UiTextWidth(text) * scale, h = UiFontHeight * scale;
+    if (w <= 0) return;
+    // White on black: each pixel's red is its coverage, which becomes the texture's alpha.
+    std::vector<uint32_t> image(static_cast<size_t>(w) * static_cast<size_t>(h), 0xFF000000u);
+    UiDrawText(image, w, h, 0, 0, scale, text, 0xFFFFFFFFu);
+    Uint8 red = 0, green = 0, blue = 0, alpha = 0;
+    SDL_GetRenderDrawColor(r, &red, &green, &blue, &alpha);
+    const uint32_t colour = static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 |
+                            static_cast<uint32_t>(blue);
+    for (uint32_t& p : image) p = (p >> 16 & 0xFFu) << 24 | colour;
+    SDL_Texture* texture =
+        SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, w, h);
+    if (!texture) return;
+    SDL_UpdateTexture(texture, nullptr, image.data(), w * 4);
+    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    const SDL_Rect to{x, y, w, h};
+    SDL_RenderCopy(r, texture, nullptr, &to);
+    SDL_DestroyTexture(texture);
+}
+
+// `text` with each {key} replaced by its value.
+std::string Fill(std::string text,
+                 std::initializer_list<std::pair<const char*, std::string>> values) {
+    for (const auto& [key, value] : values) {
+        const std::string mark = std::string("{") + key + "}";
+        const size_t at = text.find(mark);
+        if (at != std::string::npos) text.replace(at, mark.size(), value);
     }
-    SDL_RenderFillRects(r, rects.data(), static_cast<int>(rects.size()));
+    return text;
 }
 
 std::string Metres(int32_t mm) {
     char text[24];
-    std::snprintf(text, sizeof text, "%d.%02d", mm / 1000, mm % 1000 / 10);
+    // A decimal comma in Russian.
+    std::snprintf(text, sizeof text, Russian() ? "%d,%02d" : "%d.%02d", mm / 1000, mm % 1000 / 10);
     return text;
 }
 
@@ -257,23 +300,34 @@ void RoomViewDraw(SDL_Renderer* r, const SDL_Rect& area, int scale) {
     SDL_RenderDrawLine(r, cx - radius - 2 * scale, cy, cx + radius + 2 * scale, cy);
     SDL_RenderDrawLine(r, cx, cy - radius - 2 * scale, cx, cy + radius + 2 * scale);
 
-    char line[96];
+    const int line = UiFontHeight * scale;
     const int left = area.x + Margin * scale;
-    std::snprintf(line, sizeof line, Words.title, Metres(Room[0]).c_str(), Metres(Room[1]).c_str());
-    Text(r, left, area.y + Margin * scale / 2, scale, line);
-    std::snprintf(line, sizeof line, Words.detector, Metres(at[0]).c_str(), Metres(at[1]).c_str());
-    Text(r, left, area.y + Margin * scale / 2 + TextLine * scale, scale, line);
-    const int bottom = area.y + area.h - Margin * scale / 2 - TextLine * scale;
-    Text(r, left, bottom, scale, Words.hint);
+    const int width = (area.w - 2 * Margin * scale) / scale;  // font pixels
+    const int top = area.y + Margin * scale / 2;
+    Text(r, left, top, scale,
+         Fill(Tr(Words.title), {{"w", Metres(Room[0])}, {"h", Metres(Room[1])}}));
+    Text(r, left, top + line, scale,
+         Fill(Tr(Words.detector), {{"x", Metres(at[0])}, {"y", Metres(at[1])}}));
+    const std::vector<std::string> hint = HintLines(width);
+    const bool beside = NoteBesideKinds(width);
+    int y = area.y + area.h - Margin * scale / 2 - LinesUnder(width) * line;
     int x = left;
     for (int k = 0; k < 3; ++k) {
         const SDL_Color c = KindColour[k];
         SDL_SetRenderDrawColor(r, c.r, c.g, c.b, 255);
-        SDL_Rect key{x, bottom - TextLine * scale, 5 * scale, 5 * scale};
+        SDL_Rect key{x, y + (line - 5 * scale) / 2, 5 * scale, 5 * scale};
         SDL_RenderFillRect(r, &key);
         SDL_SetRenderDrawColor(r, 20, 20, 20, 255);
-        Text(r, x + 7 * scale, key.y - scale, scale, Words.kinds[k]);
-        x += (12 + stb_easy_font_width(const_cast<char*>(Words.kinds[k]))) * scale;
+        Text(r, x + 7 * scale, y, scale, Tr(Words.kinds[k]));
+        x += (12 + UiTextWidth(Tr(Words.kinds[k]))) * scale;
     }
-    if (hidden) Text(r, x, bottom - TextLine * scale - scale, scale, Words.hiddenNote);
+    if (!beside) {
+        x = left;
+        y += line;
+    }
+    if (hidden) Text(r, x, y, scale, Tr(Words.hiddenNote));
+    for (const std::string& text : hint) {
+        y += line;
+        Text(r, left, y, scale, text);
+    }
 }

@@ -14,23 +14,27 @@
 'use strict';
 
 (function () {
-  // The words the room shows, in one place.
+  const { t } = window.DrkI18n;
+  // `text` with its {name} placeholders filled from `values`.
+  const fill = (text, values) =>
+    text.replace(/\{(\w+)\}/g, (all, key) => (key in values ? String(values[key]) : all));
+  // The words the room shows, in one place, in the reader's language.
   const Words = {
-    heading: 'Room',
-    show: 'Show the room',
-    hide: 'Hide the room',
-    open: 'Open a scenario…',
-    drop: 'or drop a scenario file on the page.',
-    plan: 'Plan of the room; the instrument is the ring. Drag it, or use the arrow keys (Shift: 1 cm).',
-    where: (x, y) => `The instrument is at ${x} m, ${y} m`,
-    size: (w, h) => `Room ${w} m × ${h} m, grid 1 m.`,
-    kinds: 'Sources: red gamma, blue beta, green alpha.',
-    hidden: 'Some sources are hidden.',
-    loading: (name) => `Loading the scenario ${name}…`,
-    playing: (name) => `Playing the scenario ${name}.`,
-    done: (name) => `The scenario ${name} has ended; the instrument is yours.`,
-    failed: (message) => `The scenario stopped: ${message}`,
-    unreadable: (name) => `The scenario ${name} could not be read.`,
+    heading: () => t('Room'),
+    show: () => t('Show the room'),
+    hide: () => t('Hide the room'),
+    open: () => t('Open a scenario…'),
+    drop: () => t('or drop a scenario file on the page.'),
+    plan: () => t('Plan of the room; the instrument is the ring. Drag it, or use the arrow keys (Shift: 1 cm).'),
+    where: (x, y) => fill(t('The instrument is at {x} m, {y} m'), { x, y }),
+    size: (w, h) => fill(t('Room {w} m × {h} m, grid 1 m.'), { w, h }),
+    kinds: () => t('Sources: red gamma, blue beta, green alpha.'),
+    hidden: () => t('Some sources are hidden.'),
+    loading: (name) => fill(t('Loading the scenario {name}…'), { name }),
+    playing: (name) => fill(t('Playing the scenario {name}.'), { name }),
+    done: (name) => fill(t('The scenario {name} has ended; the instrument is yours.'), { name }),
+    failed: (message) => fill(t('The scenario stopped: {message}'), { message }),
+    unreadable: (name) => fill(t('The scenario {name} could not be read.'), { name }),
   };
   const KindColours = ['#c82828', '#285ad2', '#1e963c'];
   const ArrowStep = 100;      // mm a press
@@ -74,17 +78,21 @@
   const legend = section.querySelector('#room-legend');
   const scenarioLine = section.querySelector('#room-scenario');
   const context = plan.getContext('2d');
-  section.querySelector('#room-title').textContent = Words.heading;
-  section.querySelector('#room-open-label').textContent = Words.open + ' ';
-  section.querySelector('#room-drop').textContent = Words.drop;
-  plan.setAttribute('aria-label', Words.plan);
-  toggle.textContent = Words.show;
+  // The room's fixed words; the plan's and the scenario's lines are written when they change.
+  function label() {
+    section.querySelector('#room-title').textContent = Words.heading();
+    section.querySelector('#room-open-label').textContent = Words.open() + ' ';
+    section.querySelector('#room-drop').textContent = Words.drop();
+    plan.setAttribute('aria-label', Words.plan());
+    toggle.textContent = shown ? Words.hide() : Words.show();
+  }
+  label();
 
   function setShown(value) {
     shown = value;
     view.hidden = !value;
-    toggle.textContent = value ? Words.hide : Words.show;
     toggle.setAttribute('aria-expanded', String(value));
+    label();
     draw();
   }
   toggle.addEventListener('click', () => {
@@ -92,8 +100,10 @@
     setShown(!shown);
   });
 
+  // Metres with at most two decimals, written with a comma in Russian.
   function metres(mm) {
-    return (mm / 1000).toFixed(2).replace(/\.?0+$/, '');
+    const text = (mm / 1000).toFixed(2).replace(/\.?0+$/, '');
+    return window.DrkI18n.language() === 'ru' ? text.replace('.', ',') : text;
   }
 
   // --- The session as a script ----------------------------------------------------------------
@@ -171,8 +181,8 @@
     context.lineTo(X(at[0]), Y(at[1]) + 10);
     context.stroke();
     where.textContent = Words.where(metres(at[0]), metres(at[1]));
-    legend.textContent = `${Words.size(metres(w), metres(h))} ${Words.kinds}` +
-      (hidden ? ` ${Words.hidden}` : '');
+    legend.textContent = `${Words.size(metres(w), metres(h))} ${Words.kinds()}` +
+      (hidden ? ` ${Words.hidden()}` : '');
   }
 
   function clamp(p) {
@@ -225,7 +235,8 @@
       s.state === 'loading' ? Words.loading(s.name)
         : s.state === 'playing' ? Words.playing(s.name)
           : s.state === 'done' ? Words.done(s.name)
-            : s.state === 'failed' ? Words.failed(s.message) : '';
+            : s.state === 'failed' ? (s.unreadable ? Words.unreadable(s.name) : Words.failed(s.message))
+              : '';
   }
 
   // A copy of `text` in the module's memory as UTF-8 with its terminating zero (_free it).
@@ -262,7 +273,7 @@
       })
       .then((text) => load(name, text))
       .catch(() => {
-        scenario = { name, state: 'failed', message: Words.unreadable(name) };
+        scenario = { name, state: 'failed', message: Words.unreadable(name), unreadable: true };
         showScenario();
       });
   }
@@ -277,6 +288,13 @@
   document.addEventListener('drop', (event) => {
     event.preventDefault();
     if (event.dataTransfer && event.dataTransfer.files.length > 0) readFile(event.dataTransfer.files[0]);
+  });
+
+  // Another language: the room's words again in it.
+  window.DrkI18n.onChange(() => {
+    label();
+    draw();
+    showScenario();
   });
 
   const fromAddress = new URLSearchParams(window.location.search).get('scenario');

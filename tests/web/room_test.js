@@ -211,6 +211,20 @@ async function main() {
       assert.match(await page.$eval('#room-scenario', (e) => e.textContent), /bad\.scn:2/);
     });
 
+    await check('the language switch writes the room in Russian and back in English', async () => {
+      const words = () => page.evaluate(() => ['#room-title', '#room-toggle', '#room-where', '#room-legend']
+        .map((id) => document.querySelector(id).textContent));
+      await page.click('#lang-button');
+      const ru = await words();
+      assert.deepEqual(ru.slice(0, 2), ['Комната', 'Скрыть комнату']);
+      assert.match(ru[2], /^Прибор в точке [0-9,]+ м, [0-9,]+ м$/);
+      assert.match(ru[3], /^Комната 6 × 4 м, сетка 1 м\. Источники:/);
+      await page.click('#lang-button');
+      const en = await words();
+      assert.deepEqual(en.slice(0, 2), ['Room', 'Hide the room']);
+      assert.match(en[2], /^The instrument is at [0-9.]+ m, [0-9.]+ m$/);
+    });
+
     await check('no console error, no page error, no failed request', async () => {
       assert.deepEqual(problems, []);
     });
