@@ -28,7 +28,16 @@ __attribute__((noinline)) void* operator new(size_t n) {
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
+// The no-throw forms too (std::stable_sort's buffer takes one), so that nothing allocated
+// by the runtime's own operator new comes back to free().
+__attribute__((noinline)) void* operator new(size_t n, const std::nothrow_t&) noexcept {
+    AllocationCount.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(n ? n : 1);
+}
 __attribute__((noinline)) void operator delete(void* p) noexcept {
+    std::free(p);
+}
+__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 __attribute__((noinline)) void operator delete(void* p, size_t) noexcept {
